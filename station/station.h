@@ -1,0 +1,40 @@
+// Start-up, the one-second tracking cycle and the Stop button, over the station's interfaces.
+#pragma once
+
+#include "station/rotor_port.h"
+#include "station/station_view.h"
+#include "station/tick_timer.h"
+#include "station/tracking_link.h"
+
+namespace vorkel {
+
+inline constexpr wchar_t kErrorMessage[] = L"Un error ha ocurrido...";
+
+class Station {
+public:
+    Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer);
+
+    // Once, as the main window loads, before it is shown.
+    void startStation();
+    // Every timer tick.
+    void runTrackingTick();
+    // The Stop button.
+    void stopRotor();
+
+private:
+    Status trackOnce();
+    Status sendToRotor(const std::wstring& command);
+    void showError();
+
+    StationView& view_;
+    TrackingLink& link_;
+    RotorPort& port_;
+    TickTimer& timer_;
+
+    // A tick waits for the tracking program inside a message loop that can deliver further
+    // ticks and button presses; they must not run inside it.
+    bool tickRunning_ = false;
+    bool stopPending_ = false;
+};
+
+}  // namespace vorkel

@@ -1,0 +1,145 @@
+"""A private Wine prefix with its own wineserver and display, for tests and the demo.
+
+Usage:
+    with WineSession(prefix) as wine:
+        wine.set_com_port(1, "/dev/pts/7")
+        proc = wine.spawn(["path/to/program.exe", "arg"])
+        ...
+Everything started through the session is ended when the block ends.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+TOOLS = Path(__file__).resolve().parent.parent
+
+
+class WineSession:
+    def __init__(self, prefix, display=None):
+        self.prefix = Path(prefix).resolve()
+        self.env = dict(os.environ)
+        self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        if display:
+            self.env["DISPLAY"] = display
+        self._xvfb = None
+        self._children = []
+        self._logdir = Path(tempfile.mkdtemp(prefix="vorkel-wine-"))
+
+    # -- lifetime -------------------------------------------------------------------------
+    def __enter__(self):
+        subprocess.run([str(TOOLS / "wine" / "ensure-prefix.sh"), str(self.prefix)],
+                       check=True, env=self.env)
+        if not self.env.get("DISPLAY"):
+            self._start_xvfb()
+        # A persistent wineserver: the registry and device links we set stay in force.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        for proc in self._children:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self._children.clear()
+        subprocess.run(["wineserver", "-k"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self._xvfb is not None:
+            self._xvfb.kill()
+            self._xvfb.wait()
+            self._xvfb = None
+        shutil.rmtree(self._logdir, ignore_errors=True)
+
+    def _start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        self._xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24",
+             "-nolisten", "tcp"], pass_fds=(write_fd,),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number
+
+    # -- programs -------------------------------------------------------------------------
+    def spawn(self, argv, name=None):
+        """Starts a Windows program; its output goes to a file (see output())."""
+        name = name or Path(argv[0]).stem
+        log = open(self._logdir / f"{name}-{len(self._children)}.log", "wb")
+        proc = subprocess.Popen(["wine", *map(str, argv)], env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=log, stderr=subprocess.STDOUT)
+        proc.log_path = log.name
+        log.close()
+        self._children.append(proc)
+        return proc
+
+    def run(self, argv, timeout=60):
+        """Runs a Windows program to its end; returns (exit code, output text)."""
+        proc = self.spawn(argv)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+        return proc.returncode, self.output(proc)
+
+    @staticmethod
+    def output(proc):
+        return Path(proc.log_path).read_text(errors="replace").replace("\r", "")
+
+    def stop(self, proc, timeout=5):
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+
+    # -- devices --------------------------------------------------------------------------
+    def set_com_port(self, number, unix_path):
+        """Points COMn at a Unix device (a pty), or at nothing when unix_path is None.
+
+        Wine's mount manager rebuilds dosdevices/comN from the registry when the wineserver
+        starts, so both the registry value and the link are set.
+        """
+        key = r"HKLM\Software\Wine\Ports"
+        name = f"COM{number}"
+        if unix_path is None:
+            subprocess.run(["wine", "reg", "delete", key, "/v", name, "/f"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        else:
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", str(unix_path), "/f"],
+                           env=self.env, check=True, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        link = self.prefix / "dosdevices" / f"com{number}"
+        if link.is_symlink() or link.exists():
+            link.unlink()
+        if unix_path is not None:
+            link.symlink_to(unix_path)
+
+    @staticmethod
+    def windows_path(unix_path):
+        """The path under which a Windows program of the session sees a Unix file."""
+        return "Z:" + str(Path(unix_path).resolve()).replace("/", "\\")
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05):
+    """Polls predicate until it returns something true; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
