@@ -8,7 +8,7 @@
 namespace vorkel {
 
 class RotorPort {
-public:
+  public:
     virtual ~RotorPort() = default;
 
     // Records port number and line settings ("9600,n,8,1"); opens nothing.

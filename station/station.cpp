@@ -1,1 +1,152 @@
-// in progress
+// The station's whole behaviour: prepare at start-up, track once a second, stop on demand.
+#include "station/station.h"
+
+#include <array>
+
+#include "core/number_text.h"
+#include "core/pointing.h"
+#include "core/tracking_record.h"
+
+namespace vorkel {
+namespace {
+
+constexpr int kRotorPortNumber = 1;
+constexpr wchar_t kRotorLineSettings[] = L"9600,n,8,1";
+constexpr wchar_t kTrackingTopic[] = L"Orbitron|Tracking";
+constexpr wchar_t kTrackingItem[] = L"TrackingData";
+constexpr unsigned kTickPeriodMs = 1000;
+
+}  // namespace
+
+Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer)
+    : view_(view), link_(link), port_(port), timer_(timer) {}
+
+void Station::startStation() {
+    view_.moveToScreenTop();
+    // A failure skips the remaining preparations but never the locking of the displays; it
+    // shows later, through the ticks' error display.
+    (void)prepare();
+    for (Frame frame : {Frame::Frame1, Frame::Frame2, Frame::Frame3}) {
+        view_.disableFrame(frame);
+    }
+}
+
+Status Station::prepare() {
+    if (Status s = port_.configure(kRotorPortNumber, kRotorLineSettings); !s.ok()) {
+        return s;
+    }
+    for (Surface surface : {Surface::Form1, Surface::Opt_normal, Surface::Opt_invertido,
+                            Surface::chk_update, Surface::Label1}) {
+        view_.setBackground(surface, kStationGreen);
+    }
+    if (Status s = link_.setTopic(kTrackingTopic); !s.ok()) {
+        return s;
+    }
+    if (Status s = link_.setItem(kTrackingItem); !s.ok()) {
+        return s;
+    }
+    if (Status s = timer_.setPeriod(kTickPeriodMs); !s.ok()) {
+        return s;
+    }
+    return link_.openManual();
+}
+
+void Station::runTrackingTick() {
+    if (tickRunning_) {
+        return;  // a tick delivered while the last one waits for the tracking program is dropped
+    }
+    tickRunning_ = true;
+    view_.raiseTopmost();
+    const Status outcome = trackOnce();
+    if (outcome.ok()) {
+        view_.showFailure(false);
+    } else {
+        showError();
+    }
+    tickRunning_ = false;
+    if (stopPending_) {
+        stopPending_ = false;
+        stopRotor();
+    }
+}
+
+Status Station::trackOnce() {
+    if (Status s = link_.request(); !s.ok()) {
+        return s;
+    }
+    const ParsedRecord parsed = parseTrackingRecord(view_.fieldText(Field::Label1));
+    const TrackingRecord& r = parsed.record;
+    // Each value is shown as soon as it is cut, so a record that breaks late still updates the
+    // fields before the break.
+    const std::array<std::pair<Field, const std::wstring*>, 5> values = {{
+        {Field::txt_nombre, &r.name},
+        {Field::txt_azi, &r.azimuth},
+        {Field::txt_ele, &r.elevation},
+        {Field::txt_down, &r.downlink},
+        {Field::txt_up, &r.uplink},
+    }};
+    for (int k = 0; k < parsed.fieldsCut; ++k) {
+        view_.setFieldText(values[k].first, *values[k].second);
+        if (values[k].first == Field::txt_ele) {
+            const auto elevation = numberFromText(view_.fieldText(Field::txt_ele));
+            if (!elevation) {
+                return Status::failure("elevation out of range");
+            }
+            view_.setTextColour(Field::txt_ele, *elevation >= 0 ? kBlack : kRed);
+        }
+    }
+    if (parsed.failed) {
+        return Status::failure("tracking record does not cut");
+    }
+
+    // The window is the station's state: later steps read back what the displays now hold.
+    const auto mirror =
+        mirrorPosition(view_.fieldText(Field::txt_azi), view_.fieldText(Field::txt_ele));
+    if (!mirror) {
+        return Status::failure("position out of range");
+    }
+    view_.setFieldText(Field::txt_iazi, mirror->azimuth);
+    view_.setFieldText(Field::txt_iele, mirror->elevation);
+
+    if (!view_.sendTicked()) {
+        return Status::success();
+    }
+    const bool normal = view_.normalSelected();
+    const auto command = pointCommand(view_.fieldText(normal ? Field::txt_azi : Field::txt_iazi),
+                                      view_.fieldText(normal ? Field::txt_ele : Field::txt_iele));
+    if (!command) {
+        return Status::failure("position out of range");
+    }
+    return sendToRotor(*command);
+}
+
+void Station::stopRotor() {
+    if (tickRunning_) {
+        stopPending_ = true;  // runs as soon as the current tick ends, never inside it
+        return;
+    }
+    if (!sendToRotor(stopCommand()).ok()) {
+        // The rotor may still be turning: sending stays on so the operator sees nothing changed.
+        showError();
+        return;
+    }
+    view_.untickSend();
+}
+
+Status Station::sendToRotor(const std::wstring& command) {
+    if (Status s = port_.open(); !s.ok()) {
+        return s;
+    }
+    // Closed on every path: a port left open after a failed write would refuse the next command.
+    const Status written = port_.write(command);
+    port_.close();
+    return written;
+}
+
+void Station::showError() {
+    view_.setFieldText(Field::Label1, kErrorMessage);
+    view_.setRawTextBold(!view_.rawTextBold());
+    view_.showFailure(true);
+}
+
+}  // namespace vorkel

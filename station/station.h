@@ -11,7 +11,7 @@ namespace vorkel {
 inline constexpr wchar_t kErrorMessage[] = L"Un error ha ocurrido...";
 
 class Station {
-public:
+  public:
     Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer);
 
     // Once, as the main window loads, before it is shown.
@@ -21,7 +21,8 @@ public:
     // The Stop button.
     void stopRotor();
 
-private:
+  private:
+    Status prepare();
     Status trackOnce();
     Status sendToRotor(const std::wstring& command);
     void showError();

@@ -25,7 +25,7 @@ enum class Surface { Form1, Opt_normal, Opt_invertido, chk_update, Label1 };
 enum class Frame { Frame1, Frame2, Frame3 };
 
 class StationView {
-public:
+  public:
     virtual ~StationView() = default;
 
     virtual std::wstring fieldText(Field field) const = 0;

@@ -7,7 +7,7 @@
 namespace vorkel {
 
 class [[nodiscard]] Status {
-public:
+  public:
     static Status success() { return Status(); }
     static Status failure(std::string what) { return Status(std::move(what)); }
 
@@ -15,7 +15,7 @@ public:
     // Empty on success; otherwise e.g. "opening COM1: error 2: file not found".
     const std::string& text() const { return text_; }
 
-private:
+  private:
     Status() = default;
     explicit Status(std::string what) : failed_(true), text_(std::move(what)) {}
 

@@ -6,7 +6,7 @@
 namespace vorkel {
 
 class TickTimer {
-public:
+  public:
     virtual ~TickTimer() = default;
 
     // A period of 0 stops the ticks; any other value ticks every that many milliseconds.

@@ -8,7 +8,7 @@
 namespace vorkel {
 
 class TrackingLink {
-public:
+  public:
     virtual ~TrackingLink() = default;
 
     // "Orbitron|Tracking": application and topic, split at the bar.

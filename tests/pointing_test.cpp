@@ -1,1 +1,57 @@
-// in progress
+// Mirror position and rotor commands, down to the bytes the controller receives.
+#include "core/pointing.h"
+
+#include <gtest/gtest.h>
+
+namespace vorkel {
+namespace {
+
+struct Mirror {
+    const wchar_t* azimuth;
+    const wchar_t* elevation;
+    const wchar_t* mirrorAzimuth;
+    const wchar_t* mirrorElevation;
+};
+
+TEST(MirrorPosition, TurnsAzimuthAndTakesElevationOverTheZenith) {
+    const Mirror cases[] = {
+        {L"123.4", L"45.6", L" 303.4", L" 134.4"}, {L"", L"", L" 180", L" 180"},
+        {L"359.9", L"90", L" 179.9", L" 90"},      {L"180", L"0", L" 0", L" 180"},
+        {L"179.99", L"-0.1", L" 359.99", L"180"},  {L"400", L"-5.6", L" 220", L"180"},
+        {L"-10", L"12.5deg", L" 170", L" 167.5"},
+    };
+    for (const Mirror& c : cases) {
+        const auto m = mirrorPosition(c.azimuth, c.elevation);
+        ASSERT_TRUE(m.has_value());
+        EXPECT_EQ(m->azimuth, c.mirrorAzimuth) << ::testing::PrintToString(c.azimuth);
+        EXPECT_EQ(m->elevation, c.mirrorElevation) << ::testing::PrintToString(c.elevation);
+    }
+}
+
+TEST(MirrorPosition, NumberOutOfRangeFails) {
+    EXPECT_FALSE(mirrorPosition(L"1E400", L"10"));
+    EXPECT_FALSE(mirrorPosition(L"10", L"-1E400"));
+}
+
+TEST(PointCommand, WorkedExampleByteForByte) {
+    const auto command = pointCommand(L"123.4", L"45.6");
+    ASSERT_TRUE(command.has_value());
+    const std::wstring expected = {0x57, 0x20, 0x31, 0x32, 0x33, 0x20, 0x20, 0x34, 0x35, 0x0D};
+    EXPECT_EQ(*command, expected);
+}
+
+TEST(PointCommand, WholeDegreesWithSignPositions) {
+    EXPECT_EQ(pointCommand(L"7", L"-5.6"), L"W 7 -6\r");
+    EXPECT_EQ(pointCommand(L"", L"-0.1"), L"W 0 -1\r");
+    EXPECT_EQ(pointCommand(L" 303.4", L" 134.4"), L"W 303  134\r");
+    EXPECT_EQ(pointCommand(L" 303.4", L"180"), L"W 303  180\r");
+    EXPECT_EQ(pointCommand(L" .5", L"0"), L"W 0  0\r");
+    EXPECT_FALSE(pointCommand(L"1E400", L"0"));
+}
+
+TEST(StopCommand, IsSAndCarriageReturn) {
+    EXPECT_EQ(stopCommand(), L"S\r");
+}
+
+}  // namespace
+}  // namespace vorkel
