@@ -1,0 +1,47 @@
+// The frame panel's window procedure.
+#include "ui/frame_panel.h"
+
+namespace vorkel::ui {
+namespace {
+
+LRESULT CALLBACK framePanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            // The window that owns the widgets decides their colours and handles their commands.
+            return SendMessageW(GetParent(hwnd), message, wParam, lParam);
+        case WM_ERASEBKGND: {
+            RECT area;
+            GetClientRect(hwnd, &area);
+            FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(hwnd, &paint);
+            RECT area;
+            GetClientRect(hwnd, &area);
+            DrawEdge(dc, &area, EDGE_ETCHED, BF_RECT);
+            EndPaint(hwnd, &paint);
+            return 0;
+        }
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+bool registerFramePanelClass(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = framePanelProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kFramePanelClass;
+    return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace vorkel::ui

@@ -1,0 +1,33 @@
+// Fonts for the windows' widgets.
+#include "ui/gdi.h"
+
+#include "ui/twips.h"
+
+namespace vorkel::ui {
+
+HFONT FontCache::get(FontSpec spec) {
+    auto found = fonts_.find(spec);
+    if (found == fonts_.end()) {
+        LOGFONTW lf{};
+        // Negative: the size of the characters, not of the cell, as point sizes mean.
+        lf.lfHeight = -MulDiv(spec.centipoints, dpi_, 7200);
+        lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;  // nearest sans-serif if it is missing
+        wcscpy_s(lf.lfFaceName, L"MS Sans Serif");
+        found = fonts_.emplace(spec, UniqueFont(CreateFontIndirectW(&lf))).first;
+    }
+    return found->second.get();
+}
+
+int systemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) {
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+}  // namespace vorkel::ui

@@ -1,0 +1,39 @@
+// Bookkeeping of the open top-level windows.
+#include "ui/top_level_windows.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace vorkel::ui {
+namespace {
+
+std::vector<HWND>& openWindows() {
+    static std::vector<HWND> windows;
+    return windows;
+}
+
+}  // namespace
+
+void topLevelWindowOpened(HWND window) {
+    openWindows().push_back(window);
+}
+
+void topLevelWindowClosed(HWND window) {
+    auto& windows = openWindows();
+    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
+    if (windows.empty()) {
+        PostQuitMessage(0);
+    }
+}
+
+bool handleDialogKeys(MSG& message) {
+    for (HWND window : openWindows()) {
+        if ((message.hwnd == window || IsChild(window, message.hwnd)) &&
+            IsDialogMessageW(window, &message)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace vorkel::ui
