@@ -1,0 +1,167 @@
+"""The whole station under Wine: vorkelDDE.exe, the simulated tracking program serving it over
+DDE, and the simulated rotor controller on a pty as COM1. For end-to-end tests and the demo.
+
+Usage:
+    with StationRig(build_dir, tracker=["--pass", "AO-7"]) as rig:
+        rig.start_station()
+        rig.press(form1.CHK_UPDATE)
+        rig.line.wait_for(rig.line.commands)
+Everything started is ended when the block ends.
+"""
+
+import json
+import subprocess
+import time
+from pathlib import Path
+
+from rotor_rig import RotorRig
+from wine_session import wait_until
+
+TITLE = "Driver DDE VORKEL v1.0"
+FAILURE_TITLE = TITLE + " - Un error ha ocurrido..."
+ERROR_TEXT = "Un error ha ocurrido..."
+
+# Control ids of the main window's widgets (ui/form1_layout.h).
+IDS = dict(Frame1=100, Frame2=101, Frame3=102, Label1=103, Label2=104, Label3=105, Label4=106,
+           Label5=107, txt_nombre=108, txt_azi=109, txt_ele=110, txt_iazi=111, txt_iele=112,
+           txt_down=113, txt_up=114, Opt_normal=115, Opt_invertido=116, chk_update=117,
+           cmd_stop=118, cmd_acerca=119)
+VK_TAB, VK_SPACE, VK_RETURN, VK_ESCAPE, VK_RIGHT = 0x09, 0x20, 0x0D, 0x1B, 0x27
+
+
+class StationRig:
+    def __init__(self, build_dir, tracker=("--pass", "AO-7"), display=None, prefix=None):
+        self.build = Path(build_dir).resolve()
+        self.rotor = RotorRig(prefix or self.build / "wineprefix", display=display)
+        self.tracker_args = list(tracker) if tracker is not None else None
+        self.tracker = None
+        self.station = None
+        self._workdir = None
+
+    # -- lifetime -------------------------------------------------------------------------
+    def __enter__(self):
+        self.rotor.__enter__()
+        self._workdir = Path(subprocess.check_output(["mktemp", "-d"], text=True).strip())
+        try:
+            if self.tracker_args is not None:
+                self.start_tracker(self.tracker_args)
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        self.rotor.close()
+        if self._workdir:
+            subprocess.run(["rm", "-rf", str(self._workdir)])
+            self._workdir = None
+
+    @property
+    def line(self):
+        return self.rotor.line
+
+    @property
+    def env(self):
+        return self.rotor.wine.env
+
+    def exe(self, name):
+        for candidate in (self.build / "ui" / f"{name}.exe", self.build / "tools" / "win" / f"{name}.exe"):
+            if candidate.exists():
+                return candidate
+        raise FileNotFoundError(name)
+
+    # -- the tracking program -------------------------------------------------------------
+    def start_tracker(self, args):
+        """Starts the simulated tracking program and waits until it serves."""
+        self.tracker_log = self._workdir / f"tracker-{time.monotonic_ns()}.log"
+        self.tracker = self.rotor.spawn(
+            [self.exe("tracking_simulator"), *args, "--log",
+             self.rotor.windows_path(self.tracker_log)], name="tracker")
+        if not wait_until(lambda: "ready" in self._tracker_text(), timeout=20):
+            raise RuntimeError("the tracking simulator did not become ready:\n" +
+                               self._tracker_text() + self.rotor.output(self.tracker))
+
+    def stop_tracker(self):
+        if self.tracker is not None:
+            self.rotor.wine.stop(self.tracker)
+
+    def _tracker_text(self):
+        try:
+            return self.tracker_log.read_text(errors="replace")
+        except FileNotFoundError:
+            return ""
+
+    def tracker_requests(self):
+        """The simulated tracking program's log lines about requests."""
+        return [l for l in self._tracker_text().splitlines() if " request " in l]
+
+    # -- the station ----------------------------------------------------------------------
+    def start_station(self, timeout=20):
+        self.station = self.rotor.spawn([self.exe("vorkelDDE")], name="station")
+        if not wait_until(lambda: self.main_window(), timeout=timeout):
+            raise RuntimeError("the station's window did not appear")
+        return self.station
+
+    def station_running(self):
+        return self.station is not None and self.station.poll() is None
+
+    # -- looking and working --------------------------------------------------------------
+    def probe(self, *args, timeout=30):
+        code, out = self.rotor.run([self.exe("window_probe"), *map(str, args)], timeout=timeout)
+        return code, out
+
+    def windows(self):
+        code, out = self.probe("windows")
+        return [json.loads(l) for l in out.splitlines() if l.startswith("{")]
+
+    def main_window(self):
+        for w in self.windows():
+            if w["title"].startswith(TITLE):
+                return w
+        return None
+
+    def widgets(self, title=TITLE):
+        code, out = self.probe("widgets", title)
+        found = {}
+        names = {v: k for k, v in IDS.items()}
+        for l in out.splitlines():
+            if l.startswith("{"):
+                w = json.loads(l)
+                found[names.get(w["id"], w["id"])] = w
+        return found
+
+    def text(self, name):
+        return self.widgets()[name]["text"]
+
+    def press(self, name, title=TITLE):
+        return self.probe("press", title, IDS.get(name, name))[0] == 0
+
+    def font(self, name):
+        code, out = self.probe("font", TITLE, IDS[name])
+        return json.loads(out.strip().splitlines()[-1])
+
+    def keys(self, *vks, title=TITLE):
+        return self.probe("keys", title, *vks)[0] == 0
+
+    def focus(self, title=TITLE):
+        code, out = self.probe("focus", title)
+        return json.loads(out.strip().splitlines()[-1])
+
+    def click(self, x, y):
+        return self.probe("click", x, y)[0] == 0
+
+    def screenshot(self, path):
+        """The whole virtual screen as a PNG."""
+        subprocess.run(["import", "-window", "root", "-depth", "8", str(path)], env=self.env,
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return Path(path)
+
+    def pixel(self, path, x, y):
+        """The (red, green, blue) of one pixel of a screenshot."""
+        out = subprocess.check_output(
+            ["convert", str(path), "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"], text=True)
+        rgb = out.splitlines()[-1].split("(")[1].split(")")[0].split(",")
+        return tuple(int(float(v)) for v in rgb[:3])
