@@ -94,6 +94,11 @@ class WineSession:
             proc.wait()
         return proc.returncode, self.output(proc)
 
+    def stop_programs(self, timeout=5):
+        """Ends every Windows program the session started; the session itself goes on."""
+        for proc in self._children:
+            self.stop(proc, timeout)
+
     @staticmethod
     def output(proc):
         return Path(proc.log_path).read_text(errors="replace").replace("\r", "")
@@ -128,6 +133,17 @@ class WineSession:
             link.unlink()
         if unix_path is not None:
             link.symlink_to(unix_path)
+
+    def com_port(self, number):
+        """The Unix device the registry gives for COMn, or None when it names none."""
+        code, out = self.run(["reg", "query", r"HKLM\Software\Wine\Ports", "/v", f"COM{number}"])
+        if code != 0:
+            return None
+        for line in out.splitlines():
+            fields = line.split(None, 2)
+            if len(fields) == 3 and fields[0].upper() == f"COM{number}" and fields[1] == "REG_SZ":
+                return fields[2].strip()
+        return None
 
     @staticmethod
     def windows_path(unix_path):

@@ -1,0 +1,76 @@
+"""A Wine session whose serial port leads to the simulated rotor controller.
+
+Usage:
+    with RotorRig(prefix) as rig:
+        code, out = rig.run(["station_or_probe.exe", ...])
+        rig.line.wait_for(rig.line.commands)
+        rig.new_line()          # a fresh controller with an empty log, same COM port
+        rig.point_port_at(None) # no device behind the port at all
+Ends everything it started and gives the COM port back the registry value it had.
+"""
+
+from wine_session import WineSession
+from rotor_line import RotorLine
+
+
+class RotorRig:
+    def __init__(self, prefix, port=1, display=None):
+        self.port = port
+        self.wine = WineSession(prefix, display)
+        self.line = None
+        self._lines = []
+        self._saved = None
+
+    def __enter__(self):
+        self.wine.__enter__()
+        try:
+            self._saved = self.wine.com_port(self.port)
+            self.new_line()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def new_line(self):
+        """Replaces the controller with a fresh one and points the port at it."""
+        self._stop_line()
+        self.line = RotorLine().start()
+        self._lines.append(self.line)
+        self.wine.set_com_port(self.port, self.line.path)
+        return self.line
+
+    def point_port_at(self, unix_path):
+        """Points the port somewhere else (None: nowhere); new_line() points it back."""
+        self.wine.set_com_port(self.port, unix_path)
+
+    def spawn(self, argv, name=None):
+        return self.wine.spawn(argv, name)
+
+    def run(self, argv, timeout=60):
+        return self.wine.run(argv, timeout)
+
+    def output(self, proc):
+        return self.wine.output(proc)
+
+    def windows_path(self, unix_path):
+        return self.wine.windows_path(unix_path)
+
+    def _stop_line(self):
+        """Stops the current controller; returns its exit code (0 for a clean stop)."""
+        line, self.line = self.line, None
+        return line.stop() if line is not None else None
+
+    def close(self):
+        # Windows programs first, so none is left writing to a pty that is going away.
+        self.wine.stop_programs()
+        self._stop_line()
+        try:
+            self.wine.set_com_port(self.port, self._saved)
+        finally:
+            self.wine.close()
+            for line in self._lines:
+                line.remove_files()
+            self._lines.clear()
