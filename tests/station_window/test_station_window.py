@@ -1,0 +1,305 @@
+"""The real vorkelDDE.exe under Wine on Xvfb, with the simulated tracking program and rotor:
+what the operator sees and what reaches the rotor."""
+
+import argparse
+import struct
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from station_rig import (ERROR_TEXT, FAILURE_TITLE, IDS, TITLE, VK_RETURN, VK_RIGHT, VK_SPACE,
+                         VK_TAB, StationRig)
+from wine_session import wait_until
+
+BUILD = None
+ARTIFACTS = None
+WORKED_EXAMPLE = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
+BELOW_HORIZON = "aaSAT aa7 aa-5.6 aa1 aa2zz"
+GREEN = (144, 166, 144)
+INITIAL_TEXTS = {"txt_nombre": "Nombre", "txt_azi": "Azimuth", "txt_ele": "Elevacion",
+                 "txt_iazi": "Azimut espejo", "txt_iele": "Elevacion espejo",
+                 "txt_down": "Frec down", "txt_up": "Frec up", "Label1": "Label1"}
+
+
+def rig(tracker):
+    return StationRig(BUILD, tracker=tracker)
+
+
+def client_origin(rig):
+    """Screen position of the main window's client area (no window manager: no title bar)."""
+    window = rig.main_window()
+    left, top, right, bottom = window["rect"]
+    width, height = window["client"]
+    border = (right - left - width) // 2
+    return left + border, bottom - border - height
+
+
+def inside(rect, origin):
+    return rect[0] - origin[0], rect[1] - origin[1], rect[2] - origin[0], rect[3] - origin[1]
+
+
+def colours_in(rig, shot, rect):
+    """The set of colours in a screen rectangle of a screenshot."""
+    left, top, right, bottom = rect
+    out = subprocess.check_output(
+        ["convert", str(shot), "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "-depth",
+         "8", "-unique-colors", "txt:-"], text=True)
+    found = set()
+    for line in out.splitlines()[1:]:
+        rgb = line.split("(")[1].split(")")[0].split(",")
+        found.add(tuple(int(float(v)) for v in rgb[:3]))
+    return found
+
+
+class WorkedExample(unittest.TestCase):
+    """The tracking program serves one fixed record; the station shows it and points the rotor."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.rig = rig(["--record", WORKED_EXAMPLE])
+        cls.rig.__enter__()
+        cls.rig.start_station()
+        wait_until(lambda: cls.rig.text("txt_iele") == " 134.4", timeout=10)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.rig.__exit__(None, None, None)
+
+    def test_window_at_start_up(self):
+        window = self.rig.main_window()
+        self.assertEqual(window["title"], TITLE)
+        self.assertEqual(window["client"], [217, 296])  # 3255 x 4440 twips at 96 DPI
+        self.assertEqual(window["rect"][1], 0)  # top of the screen
+        self.assertTrue(window["topmost"])
+        WS_MAXIMIZEBOX, WS_MINIMIZEBOX, WS_THICKFRAME = 0x10000, 0x20000, 0x40000
+        self.assertFalse(window["style"] & WS_MAXIMIZEBOX)
+        self.assertTrue(window["style"] & WS_MINIMIZEBOX)
+        self.assertTrue(window["style"] & WS_THICKFRAME)
+
+    def test_one_tick_fills_every_field(self):
+        texts = {name: w["text"] for name, w in self.rig.widgets().items()}
+        self.assertEqual(texts["Label1"], WORKED_EXAMPLE)
+        self.assertEqual(texts["txt_nombre"], "SAT")
+        self.assertEqual(texts["txt_azi"], "123.4")
+        self.assertEqual(texts["txt_ele"], "45.6")
+        self.assertEqual(texts["txt_down"], "145.95")
+        self.assertEqual(texts["txt_up"], "435.1")
+        self.assertEqual(texts["txt_iazi"], " 303.4")
+        self.assertEqual(texts["txt_iele"], " 134.4")
+
+    def test_widgets_fonts_and_colours(self):
+        widgets = self.rig.widgets()
+        origin = client_origin(self.rig)
+        # Twips to pixels at 96 DPI: a few spot checks of the table, frames holding their widgets.
+        self.assertEqual(inside(widgets["Frame1"]["rect"], origin), (8, 56, 209, 153))
+        self.assertEqual(inside(widgets["cmd_stop"]["rect"], origin), (112, 240, 209, 289))
+        self.assertEqual(widgets["txt_azi"]["parent"], IDS["Frame1"])
+        self.assertEqual(widgets["txt_nombre"]["parent"], IDS["Frame3"])
+        self.assertEqual(widgets["txt_up"]["parent"], IDS["Frame2"])
+        self.assertEqual(self.rig.font("txt_nombre"), {"weight": 700, "height": 13})
+        self.assertEqual(self.rig.font("txt_azi"), {"weight": 400, "height": 18})
+        self.assertEqual(self.rig.font("cmd_stop"), {"weight": 400, "height": 11})
+
+        shot = self.rig.screenshot(ARTIFACTS / "worked-example.png")
+        self.assertEqual(self.rig.pixel(shot, origin[0] + 3, origin[1] + 3), GREEN)
+        # The strip between Frame1 and the option buttons shows Label1's green, not its text.
+        self.assertEqual(self.rig.pixel(shot, origin[0] + 100, origin[1] + 155), GREEN)
+        self.assertIn((0, 0, 255), colours_in(self.rig, shot, widgets["txt_nombre"]["rect"]))
+        elevation = colours_in(self.rig, shot, widgets["txt_ele"]["rect"])
+        self.assertIn((0, 0, 0), elevation)
+        self.assertNotIn((255, 0, 0), elevation)
+
+    def test_text_boxes_take_no_focus_while_the_controls_work(self):
+        for name, w in self.rig.widgets().items():
+            if name.startswith("Frame"):
+                self.assertFalse(w["enabled"], name)
+        # A click into a value field leaves the focus where it was.
+        azimuth = self.rig.widgets()["txt_azi"]["rect"]
+        self.rig.keys()  # bring the window forward
+        before = self.rig.focus()["focus"]
+        self.rig.click((azimuth[0] + azimuth[2]) // 2, (azimuth[1] + azimuth[3]) // 2)
+        self.assertEqual(self.rig.focus()["focus"], before)
+        # Tab runs through the selected option, the check box and the two buttons only.
+        seen = []
+        for _ in range(5):
+            self.rig.keys(VK_TAB)
+            seen.append(self.rig.focus()["focus"])
+        cycle = [IDS[n] for n in ("chk_update", "cmd_stop", "cmd_acerca", "Opt_normal")]
+        start = seen.index(IDS["chk_update"])
+        self.assertEqual(seen[start:start + 4], cycle, seen)
+
+    def test_enlarging_the_window_moves_nothing(self):
+        origin = client_origin(self.rig)
+        before = {n: inside(w["rect"], origin) for n, w in self.rig.widgets().items()}
+        window = self.rig.main_window()
+        width = window["rect"][2] - window["rect"][0]
+        height = window["rect"][3] - window["rect"][1]
+        self.rig.probe("resize", TITLE, width + 150, height + 120)
+        try:
+            wait_until(lambda: self.rig.main_window()["client"][0] > 217, timeout=5)
+            self.assertGreater(self.rig.main_window()["client"][0], 217)
+            origin = client_origin(self.rig)
+            after = {n: inside(w["rect"], origin) for n, w in self.rig.widgets().items()}
+            self.assertEqual(after, before)
+        finally:
+            self.rig.probe("resize", TITLE, width, height)
+
+
+class Sending(unittest.TestCase):
+    """With the send switch on, a command a second, in normal and inverted mode; Stop."""
+
+    def test_commands_once_a_second_then_stop(self):
+        with rig(["--record", WORKED_EXAMPLE]) as r:
+            r.start_station()
+            wait_until(lambda: r.text("txt_iele") == " 134.4", timeout=10)
+            self.assertEqual(r.line.received(), b"")  # sending is off at start
+            r.press("chk_update")
+            self.assertTrue(wait_until(lambda: len(r.line.sessions()) >= 3, timeout=10))
+            sessions = r.line.sessions()
+            self.assertEqual(set(sessions), {b"W 123  45\r"})
+            points = r.line.commands()
+            gaps = [b["time"] - a["time"] for a, b in zip(points, points[1:])]
+            self.assertTrue(all(0.7 < g < 1.3 for g in gaps), gaps)
+
+            r.press("Opt_invertido")
+            self.assertTrue(wait_until(lambda: r.line.sessions()[-1] == b"W 303  134\r", 5))
+
+            count = len(r.line.sessions())
+            r.press("cmd_stop")
+            self.assertTrue(wait_until(lambda: r.line.sessions()[-1] == b"S\r", timeout=5))
+            self.assertFalse(r.widgets()["chk_update"]["checked"])
+            time.sleep(2.2)  # two more ticks: nothing is sent
+            self.assertEqual(r.line.sessions()[count:], [b"S\r"])
+            self.assertEqual(r.line.settings()["baud"], 9600)
+
+    def test_below_the_horizon_is_red_and_mirrors_to_180(self):
+        with rig(["--record", BELOW_HORIZON + "\\r\\n"]) as r:
+            r.start_station()
+            r.press("Opt_invertido")
+            r.press("chk_update")
+            self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=10))
+            self.assertEqual(r.line.sessions()[-1], b"W 187  180\r")
+            self.assertEqual(r.text("txt_iele"), "180")
+            shot = r.screenshot(ARTIFACTS / "below-horizon.png")
+            self.assertIn((255, 0, 0), colours_in(r, shot, r.widgets()["txt_ele"]["rect"]))
+
+    def test_stop_during_a_slow_answer_runs_after_the_tick(self):
+        # Answers take 250 ms, so a Stop lands inside the tick's wait most of the time.
+        with rig(["--record", WORKED_EXAMPLE, "--delay", "250"]) as r:
+            r.start_station()
+            for _ in range(4):
+                r.press("chk_update")
+                wait_until(lambda: r.widgets()["chk_update"]["checked"], timeout=3)
+                time.sleep(0.9)
+                r.press("cmd_stop")
+                wait_until(lambda: not r.widgets()["chk_update"]["checked"], timeout=3)
+            time.sleep(1.2)
+            sessions = r.line.sessions()
+            # Every opening of the port carries one whole command, never two run together.
+            self.assertTrue(set(sessions) <= {b"W 123  45\r", b"S\r"}, sessions)
+            self.assertEqual(sessions.count(b"S\r"), 4)
+            self.assertEqual(sessions[-1], b"S\r")
+            requests = r.tracker_requests()
+            times = [float(l.split()[0]) for l in requests if "answered" in l]
+            self.assertTrue(all(b - a > 500 for a, b in zip(times, times[1:])), times)
+
+
+class Failures(unittest.TestCase):
+    """Failures show in Label1 (beneath the frames) and in the title bar."""
+
+    def test_tracking_program_absent(self):
+        with rig(None) as r:
+            r.start_station()
+            # Before any successful tick the fields keep their texts at load.
+            texts = {n: w["text"] for n, w in r.widgets().items()}
+            for name, text in INITIAL_TEXTS.items():
+                if name != "Label1":
+                    self.assertEqual(texts[name], text)
+            self.assertTrue(wait_until(lambda: r.main_window()["title"] == FAILURE_TITLE, 5))
+            self.assertEqual(r.text("Label1"), ERROR_TEXT)
+            weights = []
+            for _ in range(3):
+                weights.append(r.font("Label1")["weight"])
+                time.sleep(1.0)
+            self.assertEqual(len(set(weights)), 2, weights)  # bold and regular by turns
+            window = r.main_window()
+            self.assertTrue(window["topmost"])
+            self.assertEqual(window["rect"][1], 0)
+            shot = r.screenshot(ARTIFACTS / "tracking-program-absent.png")
+            origin = client_origin(r)
+            self.assertEqual(r.pixel(shot, origin[0] + 3, origin[1] + 3), GREEN)
+
+    def test_rotor_port_missing_while_sending(self):
+        with rig(["--pass", "AO-7", "--speed", "30"]) as r:
+            r.rotor.point_port_at(None)
+            r.start_station()
+            r.press("chk_update")
+            first = r.text("txt_azi")
+            self.assertTrue(wait_until(lambda: r.main_window()["title"] == FAILURE_TITLE, 5))
+            self.assertTrue(wait_until(lambda: r.text("txt_azi") != first, timeout=5))
+            self.assertEqual(r.text("Label1"), ERROR_TEXT)
+            # The port comes back: the next tick sends and the title is restored.
+            r.rotor.new_line()
+            self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=5))
+            self.assertTrue(wait_until(lambda: r.main_window()["title"] == TITLE, timeout=5))
+
+
+class HighDpi(unittest.TestCase):
+    def test_layout_scales_at_144_dpi(self):
+        with rig(None) as r:
+            key = r"HKCU\Control Panel\Desktop"
+            run = lambda *a: subprocess.run(["wine", "reg", *a], env=r.env,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            run("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+            try:
+                r.start_station()
+                window = r.main_window()
+                self.assertEqual(window["client"], [326, 444])
+                origin = client_origin(r)
+                self.assertEqual(inside(r.widgets()["cmd_stop"]["rect"], origin),
+                                 (168, 360, 314, 434))
+                self.assertEqual(r.font("txt_azi")["height"], 27)
+                r.screenshot(ARTIFACTS / "144-dpi.png")
+            finally:
+                run("delete", key, "/v", "LogPixels", "/f")
+
+
+class Executable(unittest.TestCase):
+    def test_needs_no_dll_beyond_windows_own(self):
+        exe = Path(BUILD) / "ui" / "vorkelDDE.exe"
+        out = subprocess.check_output(["x86_64-w64-mingw32-objdump", "-p", str(exe)], text=True)
+        dlls = {l.split(":")[1].strip().lower() for l in out.splitlines() if "DLL Name" in l}
+        windows_own = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
+        self.assertTrue(dlls and dlls <= windows_own, dlls)
+
+    def test_version_resource_and_icon(self):
+        exe = Path(BUILD) / "ui" / "vorkelDDE.exe"
+        listing = subprocess.check_output(["wrestool", "-l", str(exe)], text=True)
+        icons = [l for l in listing.splitlines() if "--type=3 " in l or "--type=3\t" in l]
+        self.assertEqual(len(icons), 3, listing)
+        version = subprocess.check_output(["wrestool", "-x", "--raw", "--type=16", str(exe)])
+        text = version.decode("utf-16-le", errors="replace")
+        # Each key is followed by NUL padding and then its value.
+        values = {key: text[text.find(key + "\0") + len(key):].lstrip("\0").split("\0")[0]
+                  for key in ("FileVersion", "ProductVersion", "InternalName", "OriginalFilename")}
+        self.assertEqual(values["FileVersion"], "1.00")
+        self.assertEqual(values["ProductVersion"], "1.00")
+        self.assertEqual(values["InternalName"], "vorkelDDE")
+        self.assertEqual(values["OriginalFilename"], "vorkelDDE.exe")
+        group = subprocess.check_output(["wrestool", "-x", "--raw", "--type=14", str(exe)])
+        count = struct.unpack_from("<HHH", group)[2]
+        sizes = sorted(struct.unpack_from("<BBBBHH", group, 6 + 14 * k)[0:6:5] for k in range(count))
+        self.assertEqual(sizes, [(16, 4), (32, 1), (32, 4)])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args, rest = parser.parse_known_args()
+    BUILD = Path(args.build).resolve()
+    ARTIFACTS = BUILD / "artifacts" / "station_window"
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
