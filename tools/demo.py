@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""The station at work: vorkelDDE.exe under Wine, fed by the simulated tracking program playing
+a satellite pass, pointing the simulated rotor controller on COM1.
+
+With a display the operator uses the window; the rotor controller's log scrolls in the terminal;
+closing the station (or Ctrl-C) ends everything. Without a display (or with --headless) it runs
+on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
+"""
+
+import argparse
+import os
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from station_rig import StationRig  # noqa: E402
+
+
+def describe(event):
+    clock = time.strftime("%H:%M:%S", time.localtime(event["time"]))
+    kind = event["event"]
+    if kind == "point":
+        return f"{clock}  rotor  point  azimuth {event['azimuth']:5.0f}  elevation " \
+               f"{event['elevation']:4.0f}   {event['text']}"
+    if kind == "stop":
+        return f"{clock}  rotor  STOP"
+    if kind == "settings":
+        return f"{clock}  rotor  line {event.get('baud')} baud"
+    if kind == "unknown":
+        return f"{clock}  rotor  unknown command {event.get('text')!r}"
+    return None
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--headless", action="store_true",
+                        help="run on a virtual screen even when a display is there")
+    parser.add_argument("--seconds", type=float, default=20,
+                        help="how long a headless run lasts (default 20)")
+    parser.add_argument("--speed", default="20",
+                        help="seconds of the pass per second of the demo (default 20)")
+    parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
+    args = parser.parse_args()
+    headless = args.headless or not os.environ.get("DISPLAY")
+    if headless:
+        os.environ.pop("DISPLAY", None)
+
+    tracker = ["--pass", "AO-7", "--speed", args.speed, "--advance", "second"]
+    with StationRig(args.build, tracker=tracker) as rig:
+        print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}")
+        print("tracking program: simulated pass of AO-7")
+        rig.start_station()
+        if headless:
+            rig.press("chk_update")
+            print("sending switched on ('Envía datos')")
+        else:
+            print("station running: tick 'Envía datos' to point the rotor; close it to end")
+        shown = 0
+        opened = False
+        deadline = time.monotonic() + args.seconds
+        try:
+            while rig.station_running() and (not headless or time.monotonic() < deadline):
+                events = rig.line.events()
+                for event in events[shown:]:
+                    opened = opened or event["event"] == "opened"
+                    # The pty's own settings before the station first opens it are of no interest.
+                    text = describe(event) if opened else None
+                    if text:
+                        print(text, flush=True)
+                shown = len(events)
+                time.sleep(0.2)
+            if headless:
+                out = Path(args.build) / "demo"
+                out.mkdir(parents=True, exist_ok=True)
+                shot = rig.screenshot(out / "screen.png")
+                window = rig.main_window()
+                print(f"screenshot: {shot}")
+                print("station window: " + (window["title"] if window else "gone"))
+                fields = {k: v["text"] for k, v in rig.widgets().items() if k.startswith("txt_")}
+                print("fields: " + ", ".join(f"{k}={v!r}" for k, v in fields.items()))
+        except KeyboardInterrupt:
+            print("\nstopping")
+        points = len(rig.line.events("point"))
+        print(f"{points} point commands reached the rotor controller")
+
+
+if __name__ == "__main__":
+    main()
