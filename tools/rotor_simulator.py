@@ -15,7 +15,8 @@ on the line, and when the other end opened and closed it.
 
 The first line of output is always "pty PATH", also with --quiet. With --log FILE every event
 is also written to FILE as one JSON object a line, flushed at once, for programs to follow.
-SIGTERM or SIGINT ends it cleanly with a last "stopped" event.
+SIGTERM or SIGINT ends it cleanly with a last "stopped" event; so does the end of standard
+input with --stop-on-eof.
 
 A Linux pty shows the baud rate, stop bits and flow control the other end set, but always
 reports 8 data bits and no parity, whatever was asked for.
@@ -153,8 +154,9 @@ def describe(event):
 
 
 class Simulator:
-    def __init__(self, log_path=None, quiet=False):
+    def __init__(self, log_path=None, quiet=False, stop_on_eof=False):
         self._quiet = quiet
+        self._stop_on_eof = stop_on_eof
         self._log = open(log_path, "a", encoding="utf-8") if log_path else None
         self._decoder = CommandDecoder()
         self._settings = None
@@ -212,14 +214,35 @@ class Simulator:
         for command in self._decoder.feed(data):
             self.emit(command)
 
+    def _waiter(self, with_master):
+        poller = select.poll()
+        if with_master:
+            poller.register(self.master, select.POLLIN)
+        poller.register(self._wake_read, select.POLLIN)
+        if self._stop_on_eof:
+            poller.register(sys.stdin.fileno(), select.POLLIN)
+        return poller
+
+    def _check_stdin(self, ready):
+        state = ready.get(sys.stdin.fileno(), 0) if self._stop_on_eof else 0
+        if state & select.POLLIN:
+            try:
+                ended = not os.read(sys.stdin.fileno(), 4096)
+            except OSError:
+                ended = True
+            if ended:
+                self.request_stop()
+        elif state & (select.POLLHUP | select.POLLERR | select.POLLNVAL):
+            self.request_stop()
+
     def run(self):
         self.emit({"event": "started", "pty": self.path})
         self._check_settings()
-        poller = select.poll()
-        poller.register(self.master, select.POLLIN)
-        poller.register(self._wake_read, select.POLLIN)
+        poller = self._waiter(with_master=True)
+        idle = self._waiter(with_master=False)
         while not self._stopping:
             ready = dict(poller.poll(200))
+            self._check_stdin(ready)
             if self._stopping:
                 break
             state = ready.get(self.master, 0)
@@ -238,9 +261,7 @@ class Simulator:
             if hung_up:
                 self._set_open(False)
                 self._check_settings()
-                poller_wait = select.poll()
-                poller_wait.register(self._wake_read, select.POLLIN)
-                poller_wait.poll(CLOSED_POLL_SECONDS * 1000)
+                self._check_stdin(dict(idle.poll(CLOSED_POLL_SECONDS * 1000)))
             else:
                 self._set_open(True)
                 self._check_settings()
@@ -263,9 +284,11 @@ def main(argv=None):
                         help="also write every event to FILE as JSON lines")
     parser.add_argument("--quiet", action="store_true",
                         help="print only the first line (the pty path)")
+    parser.add_argument("--stop-on-eof", action="store_true",
+                        help="stop when standard input ends (so a test that dies takes it along)")
     args = parser.parse_args(argv)
 
-    simulator = Simulator(args.log, args.quiet)
+    simulator = Simulator(args.log, args.quiet, args.stop_on_eof)
     signal.signal(signal.SIGTERM, simulator.request_stop)
     signal.signal(signal.SIGINT, simulator.request_stop)
     # The pty's own hang-up as the simulator closes it.

@@ -142,6 +142,23 @@ class SimulatorProcess(unittest.TestCase):
         self.assertEqual(kinds[-2:], ["unfinished", "stopped"])
 
 
+class Owner(unittest.TestCase):
+    def test_stops_when_its_owner_goes(self):
+        # A test that dies closes its end of the pipe; the simulator must not outlive it.
+        proc = subprocess.Popen([sys.executable, str(TOOLS / "rotor_simulator.py"), "--quiet",
+                                 "--stop-on-eof"], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, text=True, start_new_session=True)
+        try:
+            self.assertTrue(proc.stdout.readline().startswith("pty /dev/"))
+            proc.stdin.close()
+            self.assertEqual(proc.wait(timeout=5), 0)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            proc.stdout.close()
+
+
 class ByHand(unittest.TestCase):
     def test_terminal_output_and_sigint(self):
         proc = subprocess.Popen([sys.executable, str(TOOLS / "rotor_simulator.py")],

@@ -35,8 +35,10 @@ class RotorLine:
     # -- lifetime -------------------------------------------------------------------------
     def start(self):
         self._proc = subprocess.Popen(
-            [sys.executable, str(SIMULATOR), "--quiet", "--log", str(self.log_path)],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True,
+            [sys.executable, str(SIMULATOR), "--quiet", "--stop-on-eof", "--log",
+             str(self.log_path)],
+            # The pipe closes when this process ends, however it ends: the simulator goes too.
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
             start_new_session=True)  # so that the pty becomes its controlling terminal
         first = self._proc.stdout.readline().split()
         if len(first) != 2 or first[0] != "pty":
@@ -64,6 +66,7 @@ class RotorLine:
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
+        proc.stdin.close()
         proc.stdout.close()
         return proc.returncode
 

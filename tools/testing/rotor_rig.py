@@ -20,11 +20,13 @@ class RotorRig:
         self.line = None
         self._lines = []
         self._saved = None
+        self._restore = False
 
     def __enter__(self):
-        self.wine.__enter__()
         try:
+            self.wine.__enter__()
             self._saved = self.wine.com_port(self.port)
+            self._restore = True
             self.new_line()
         except BaseException:
             self.close()
@@ -68,7 +70,9 @@ class RotorRig:
         self.wine.stop_programs()
         self._stop_line()
         try:
-            self.wine.set_com_port(self.port, self._saved)
+            if self._restore:
+                self.wine.set_com_port(self.port, self._saved)
+                self._restore = False
         finally:
             self.wine.close()
             for line in self._lines:

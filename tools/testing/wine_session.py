@@ -11,6 +11,7 @@ Everything started through the session is ended when the block ends.
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 from pathlib import Path
@@ -34,11 +35,31 @@ class WineSession:
     def __enter__(self):
         subprocess.run([str(TOOLS / "wine" / "ensure-prefix.sh"), str(self.prefix)],
                        check=True, env=self.env)
-        if not self.env.get("DISPLAY"):
-            self._start_xvfb()
-        # A persistent wineserver: the registry and device links we set stay in force.
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        try:
+            if not self.env.get("DISPLAY"):
+                self._start_xvfb()
+            self._start_persistent_server()
+        except BaseException:
+            self.close()  # no Xvfb left behind
+            raise
         return self
+
+    def _start_persistent_server(self):
+        # A persistent wineserver: the registry and device links we set stay in force.
+        for _ in range(3):
+            if subprocess.run(["wineserver", "-p"], env=self.env).returncode == 0:
+                return
+            # A server of a program run just before lingers a few seconds after it and refuses
+            # a second one: let it end. One still held after that belongs to a program left
+            # running in this prefix; tests share the prefix one after another, so it is ended.
+            try:
+                subprocess.run(["wineserver", "-w"], env=self.env, timeout=20)
+            except subprocess.TimeoutExpired:
+                print(f"wine_session: ending programs left running in {self.prefix}",
+                      file=sys.stderr)
+                subprocess.run(["wineserver", "-k"], env=self.env)
+                subprocess.run(["wineserver", "-w"], env=self.env)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
 
     def __exit__(self, *exc):
         self.close()
