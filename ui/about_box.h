@@ -3,7 +3,11 @@
 
 namespace vorkel::ui {
 
-// Opens the about box, or shows the open one again.
-void showAboutBox();
+inline constexpr wchar_t kAboutBoxClass[] = L"VorkelFrmAbout";
+
+// Opens the about box, or shows the open one again and brings it forward.
+void showAboutBox() noexcept;
+// Closes and discards the about box, if one is open; the next showAboutBox makes a fresh one.
+void closeAboutBox() noexcept;
 
 }  // namespace vorkel::ui
