@@ -10,6 +10,9 @@
 //   window_probe.exe focus TITLE                the id of the widget with the keyboard focus
 //   window_probe.exe close TITLE                the title bar's close button (SC_CLOSE)
 //   window_probe.exe resize TITLE WIDTH HEIGHT  outer size in pixels
+//   window_probe.exe move TITLE X Y             outer top-left corner on the screen
+//   window_probe.exe origin TITLE               the client area's top-left corner on the screen
+//   window_probe.exe at X Y                     the top-level window seen at a screen point
 //   window_probe.exe minimize|restore TITLE
 // Exit code 0 on success, 2 when the window or widget is not there, 1 on bad arguments.
 #include <windows.h>
@@ -187,6 +190,14 @@ int run(int argc, wchar_t** argv) {
         clickAt(_wtoi(argv[2]), _wtoi(argv[3]));
         return 0;
     }
+    if (command == L"at" && argc == 4) {
+        // Wine's own stacking, which a bare X server without window manager may not show.
+        HWND top = GetAncestor(WindowFromPoint(POINT{_wtoi(argv[2]), _wtoi(argv[3])}), GA_ROOT);
+        std::printf("{\"hwnd\":%llu,\"title\":%s}\n",
+                    static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(top)),
+                    json(top ? windowText(top) : std::wstring()).c_str());
+        return 0;
+    }
     if (argc < 3) {
         return 1;
     }
@@ -219,6 +230,17 @@ int run(int argc, wchar_t** argv) {
     if (command == L"resize" && argc == 5) {
         SetWindowPos(window, nullptr, 0, 0, _wtoi(argv[3]), _wtoi(argv[4]),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    if (command == L"move" && argc == 5) {
+        SetWindowPos(window, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    if (command == L"origin") {
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        std::printf("{\"x\":%ld,\"y\":%ld}\n", origin.x, origin.y);
         return 0;
     }
     if (command == L"keys") {
