@@ -1,0 +1,65 @@
+// How answer bytes become the record's text: the cut at the first NUL, the size limit and the
+// code page.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "links/dde_tracking_link.h"
+#include "links/record_bytes.h"
+
+namespace vorkel {
+namespace {
+
+using namespace std::literals;
+
+TEST(RecordText, EndsAtTheFirstNul) {
+    EXPECT_EQ(recordText("SNAO-7 AZ1.0\r\n\0"sv, 15), "SNAO-7 AZ1.0\r\n");
+    EXPECT_EQ(recordText("AB\0CD\0"sv, 6), "AB");
+    EXPECT_EQ(recordText("\0AB"sv, 3), "");
+    // Clipboard text need not be terminated when the size says where it ends.
+    EXPECT_EQ(recordText("AB"sv, 2), "AB");
+    EXPECT_EQ(recordText(""sv, 0), "");
+}
+
+TEST(RecordText, HoldsToTheLimit) {
+    const std::string atLimit(8, 'A');
+    EXPECT_EQ(recordText(atLimit, 8, 8), atLimit);
+    EXPECT_EQ(recordText(atLimit + '\0', 9, 8), atLimit);
+    EXPECT_FALSE(recordText(atLimit + 'A', 9, 8));
+    EXPECT_FALSE(recordText(atLimit + "A\0"s, 10, 8));
+    // Only part of a long answer is read; a NUL inside that part still ends a short record.
+    EXPECT_EQ(recordText("AB\0AAAAAA"sv, 1u << 20, 8), "AB");
+    EXPECT_FALSE(recordText(std::string(9, 'A'), 1u << 20, 8));
+}
+
+TEST(RecordText, RefusesAnAnswerNotReadToItsEnd) {
+    // Without a NUL the record is the whole answer, so a part of it is not enough.
+    EXPECT_FALSE(recordText("ABC", 4, 8));
+}
+
+TEST(RecordText, ReadsJustPastTheLimit) {
+    EXPECT_EQ(bytesToRead(0), 0u);
+    EXPECT_EQ(bytesToRead(50), 50u);
+    EXPECT_EQ(bytesToRead(kMaxRecordBytes + 1), kMaxRecordBytes + 1);
+    EXPECT_EQ(bytesToRead(1u << 20), kMaxRecordBytes + 1);
+}
+
+TEST(RecordText, ComesFromTheCodePage) {
+    EXPECT_EQ(win::wideFromCodePage("SN\xD1"
+                                    "and\xFA",
+                                    1252),
+              L"SN\u00D1and\u00FA");
+    EXPECT_EQ(win::wideFromCodePage("", 1252), L"");
+    // Control characters are text; the parser decides what to make of them.
+    EXPECT_EQ(win::wideFromCodePage("A\x01\t\x7F\r\n", 1252), L"A\x01\t\x7F\r\n");
+}
+
+TEST(RecordText, IsNoTextWhenTheCodePageSaysSo) {
+    EXPECT_FALSE(win::wideFromCodePage("AZ\xC3\x28", CP_UTF8));
+    EXPECT_FALSE(win::wideFromCodePage("\xF8\x88\x80\x80\x80", CP_UTF8));
+    // A lead byte of Shift JIS without its second byte.
+    EXPECT_FALSE(win::wideFromCodePage("AZ\x81", 932));
+}
+
+}  // namespace
+}  // namespace vorkel
