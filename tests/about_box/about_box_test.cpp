@@ -1,0 +1,249 @@
+// The about box inside its own process, where fonts, colours, focus and the program's end can
+// be read directly. Needs a display: about_box_wine_test.py runs it in a Wine session.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/about_box.h"
+#include "ui/frm_about_layout.h"
+#include "ui/top_level_windows.h"
+#include "ui/twips.h"
+
+namespace vorkel::ui {
+namespace {
+
+using frm_about::ControlId;
+
+// The about boxes of this process (other programs of the Wine session are no concern).
+std::vector<HWND> openBoxes() {
+    std::vector<HWND> boxes;
+    for (HWND w = FindWindowExW(nullptr, nullptr, kAboutBoxClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, kAboutBoxClass, nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId()) {
+            boxes.push_back(w);
+        }
+    }
+    return boxes;
+}
+
+HWND theBox() {
+    const auto boxes = openBoxes();
+    return boxes.size() == 1 ? boxes.front() : nullptr;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t buffer[512];
+    return std::wstring(buffer, static_cast<std::size_t>(GetWindowTextW(window, buffer, 512)));
+}
+
+bool quitPosted() {
+    MSG message;
+    bool quit = false;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit = true;
+        } else {
+            DispatchMessageW(&message);
+        }
+    }
+    return quit;
+}
+
+// A key as the message loop gets it: for the focused widget, through the dialog-key handling.
+bool typeKey(WPARAM key) {
+    MSG message{GetFocus(), WM_KEYDOWN, key, 1, static_cast<DWORD>(GetMessageTime()), {}};
+    return handleDialogKeys(message);
+}
+
+// A plain window standing in for the main window, so that closing the box alone never ends
+// the "program".
+class AboutBoxTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        standIn_ = CreateWindowExW(0, L"STATIC", L"stand-in", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(standIn_, nullptr);
+        topLevelWindowOpened(standIn_);
+    }
+    void TearDown() override {
+        closeAboutBox();
+        if (standIn_) {
+            DestroyWindow(standIn_);
+            topLevelWindowClosed(standIn_);
+        }
+        quitPosted();
+    }
+
+    HWND openOne() {
+        showAboutBox();
+        HWND box = theBox();
+        EXPECT_NE(box, nullptr);
+        return box;
+    }
+
+    HWND standIn_ = nullptr;
+};
+
+TEST_F(AboutBoxTest, OneBoxAtATimeAndAFreshOneAfterEachWayOfClosing) {
+    HWND first = openOne();
+    showAboutBox();  // a second "Acerca De" shows the same box
+    EXPECT_EQ(openBoxes(), std::vector<HWND>{first});
+
+    const auto ok = [](HWND box) {
+        SendMessageW(GetDlgItem(box, frm_about::kCmdOk), BM_CLICK, 0, 0);
+    };
+    const auto enter = [](HWND) { EXPECT_TRUE(typeKey(VK_RETURN)); };
+    const auto esc = [](HWND) { EXPECT_TRUE(typeKey(VK_ESCAPE)); };
+    const auto closeButton = [](HWND box) { SendMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); };
+    for (const auto& close : {+ok, +enter, +esc, +closeButton}) {
+        HWND box = theBox();
+        ASSERT_NE(box, nullptr);
+        close(box);
+        EXPECT_TRUE(openBoxes().empty());
+        EXPECT_FALSE(IsWindow(box));
+        closeAboutBox();  // nothing left to close: no harm
+        HWND fresh = openOne();
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_EQ(GetFocus(), GetDlgItem(fresh, frm_about::kCmdOk));
+        for (const frm_about::Widget& w : frm_about::widgets()) {
+            EXPECT_EQ(textOf(GetDlgItem(fresh, w.id)), w.text) << "in a fresh box";
+        }
+    }
+    EXPECT_FALSE(quitPosted()) << "the stand-in main window is still open";
+}
+
+TEST_F(AboutBoxTest, PlacesWidgetsFromTheTableAndThePictureBoxFitsItsPicture) {
+    HWND box = openOne();
+    const int dpi = systemDpi();
+    RECT client{};
+    GetClientRect(box, &client);
+    EXPECT_EQ(client.right, pixelsFromTwips(frm_about::kClientWidthTwips, dpi));
+    EXPECT_EQ(client.bottom, pixelsFromTwips(frm_about::kClientHeightTwips, dpi));
+    POINT origin{0, 0};
+    ClientToScreen(box, &origin);
+    EXPECT_EQ(origin.x, pixelsFromTwips(frm_about::kScreenLeftTwips, dpi));
+    EXPECT_EQ(origin.y, pixelsFromTwips(frm_about::kScreenTopTwips, dpi));
+
+    const LONG_PTR style = GetWindowLongPtrW(box, GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU) << "close button";
+    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+    EXPECT_FALSE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+
+    for (const frm_about::Widget& w : frm_about::widgets()) {
+        HWND child = GetDlgItem(box, w.id);
+        ASSERT_NE(child, nullptr) << w.name;
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
+        const RECT expected = w.place.toPixels(dpi);
+        EXPECT_EQ(place.left, expected.left) << w.name;
+        EXPECT_EQ(place.top, expected.top) << w.name;
+        if (w.kind != frm_about::Kind::Picture) {
+            EXPECT_EQ(place.right, expected.right) << w.name;
+            EXPECT_EQ(place.bottom, expected.bottom) << w.name;
+        }
+    }
+    // 47 x 50 pixels of picture inside a 2-pixel sunken border, at any DPI.
+    HWND picture = GetDlgItem(box, frm_about::kPicIcon);
+    RECT inside{};
+    GetClientRect(picture, &inside);
+    EXPECT_EQ(inside.right, 47);
+    EXPECT_EQ(inside.bottom, 50);
+    RECT outside{};
+    GetWindowRect(picture, &outside);
+    EXPECT_EQ(outside.right - outside.left, 51);
+    EXPECT_EQ(outside.bottom - outside.top, 54);
+    EXPECT_TRUE(GetWindowLongPtrW(picture, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_NE(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "picture resource";
+}
+
+TEST_F(AboutBoxTest, FontsAndColoursFollowTheTable) {
+    HWND box = openOne();
+    const int dpi = systemDpi();
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    for (const frm_about::Widget& w : frm_about::widgets()) {
+        HWND child = GetDlgItem(box, w.id);
+        if (w.kind == frm_about::Kind::Picture) {
+            continue;  // no text, and an image static keeps no font
+        }
+        LOGFONTW font{};
+        ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)),
+                             sizeof font, &font),
+                  0)
+            << w.name;
+        EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif") << w.name;
+        EXPECT_EQ(font.lfHeight, -MulDiv(w.font.centipoints, dpi, 7200)) << w.name;
+        EXPECT_EQ(font.lfWeight, FW_NORMAL) << w.name;
+
+        const LRESULT brush = SendMessageW(
+            box, w.kind == frm_about::Kind::Button ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC,
+            reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+        EXPECT_EQ(brush, reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE))) << w.name;
+        EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE)) << w.name;
+        const COLORREF text = GetTextColor(dc);
+        switch (w.id) {
+            case frm_about::kLblTitle:
+                EXPECT_EQ(text, RGB(0, 0, 255));
+                break;
+            case frm_about::kLblDescription:
+            case frm_about::kLblDisclaimer:
+                EXPECT_EQ(text, RGB(0, 0, 0)) << w.name;
+                break;
+            default:
+                EXPECT_EQ(text, GetSysColor(COLOR_BTNTEXT)) << w.name;
+        }
+    }
+    DeleteDC(dc);
+}
+
+TEST_F(AboutBoxTest, TabGoesFromOkToThePictureAndEnterMeansOkWhereverTheFocusIs) {
+    HWND box = openOne();
+    HWND ok = GetDlgItem(box, frm_about::kCmdOk);
+    HWND picture = GetDlgItem(box, frm_about::kPicIcon);
+    EXPECT_EQ(GetFocus(), ok);
+    EXPECT_TRUE(typeKey(VK_TAB));
+    EXPECT_EQ(GetFocus(), picture) << "labels take no focus";
+    EXPECT_TRUE(typeKey(VK_TAB));
+    EXPECT_EQ(GetFocus(), ok);
+    EXPECT_TRUE(typeKey(VK_TAB));
+    EXPECT_EQ(SendMessageW(box, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+    // Focus on the picture: Enter reaches the box through its default button id.
+    EXPECT_TRUE(typeKey(VK_RETURN));
+    EXPECT_TRUE(openBoxes().empty());
+}
+
+TEST_F(AboutBoxTest, FocusComesBackToItsWidgetWhenTheBoxIsActivatedAgain) {
+    HWND box = openOne();
+    typeKey(VK_TAB);
+    ASSERT_EQ(GetFocus(), GetDlgItem(box, frm_about::kPicIcon));
+    SetActiveWindow(standIn_);
+    EXPECT_NE(GetFocus(), GetDlgItem(box, frm_about::kPicIcon));
+    showAboutBox();  // "Acerca De" again brings the same box forward
+    EXPECT_EQ(theBox(), box);
+    SetActiveWindow(box);
+    EXPECT_EQ(GetFocus(), GetDlgItem(box, frm_about::kPicIcon));
+}
+
+TEST_F(AboutBoxTest, TheProgramEndsWithWhicheverWindowClosesLast) {
+    openOne();
+    closeAboutBox();
+    EXPECT_FALSE(quitPosted()) << "main window still open";
+
+    openOne();
+    DestroyWindow(standIn_);  // the main window closes first
+    topLevelWindowClosed(standIn_);
+    standIn_ = nullptr;
+    EXPECT_FALSE(quitPosted()) << "the about box is still open";
+    closeAboutBox();
+    EXPECT_TRUE(quitPosted()) << "the about box was the last window";
+}
+
+}  // namespace
+}  // namespace vorkel::ui
