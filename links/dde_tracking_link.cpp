@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "links/record_bytes.h"
+#include "links/windows_error.h"
 
 namespace vorkel::win {
 
@@ -28,22 +29,6 @@ thread_local std::vector<Registration> registrations;
 void unregister(HCONV conversation) noexcept {
     std::erase_if(registrations,
                   [conversation](const Registration& r) { return r.conversation == conversation; });
-}
-
-std::string utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int wideLength = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        return "?";
-    }
-    std::string result(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, result.data(), length, nullptr,
-                        nullptr);
-    return result;
 }
 
 // DDEML reports its own error codes through DdeGetLastError, which FormatMessage knows nothing
@@ -201,8 +186,8 @@ bool DdeTrackingLink::conversationOpen() const {
 }
 
 Status DdeTrackingLink::failure(const char* doing, const std::string& why) const {
-    return Status::failure(std::string(doing) + ' ' + utf8(application_) + '|' + utf8(topic_) +
-                           '!' + utf8(item_) + ": " + why);
+    return Status::failure(std::string(doing) + ' ' + utf8FromWide(application_) + '|' +
+                           utf8FromWide(topic_) + '!' + utf8FromWide(item_) + ": " + why);
 }
 
 Status DdeTrackingLink::ddeFailure(const char* doing, UINT error) const {
@@ -213,13 +198,13 @@ Status DdeTrackingLink::setTopic(const std::wstring& applicationAndTopic) {
     const std::size_t bar = applicationAndTopic.find(L'|');
     if (bar == std::wstring::npos ||
         applicationAndTopic.find(L'|', bar + 1) != std::wstring::npos) {
-        return Status::failure("DDE topic \"" + utf8(applicationAndTopic) +
+        return Status::failure("DDE topic \"" + utf8FromWide(applicationAndTopic) +
                                "\" is not of the form application|topic");
     }
     std::wstring application = applicationAndTopic.substr(0, bar);
     std::wstring topic = applicationAndTopic.substr(bar + 1);
     if (!validName(application) || !validName(topic)) {
-        return Status::failure("DDE topic \"" + utf8(applicationAndTopic) +
+        return Status::failure("DDE topic \"" + utf8FromWide(applicationAndTopic) +
                                "\" has an empty or unusable name");
     }
     application_ = std::move(application);
@@ -229,7 +214,7 @@ Status DdeTrackingLink::setTopic(const std::wstring& applicationAndTopic) {
 
 Status DdeTrackingLink::setItem(const std::wstring& item) {
     if (!validName(item)) {
-        return Status::failure("DDE item \"" + utf8(item) + "\" is empty or unusable");
+        return Status::failure("DDE item \"" + utf8FromWide(item) + "\" is empty or unusable");
     }
     if (instance_) {
         DdeString handle = makeDdeString(instance_.get(), item.c_str());
