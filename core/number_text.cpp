@@ -5,8 +5,11 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace vorkel {
 namespace {
@@ -115,6 +118,53 @@ NumberSpelling spellLeadingNumber(std::wstring_view text) {
     return s;
 }
 
+// The significant digits and the decimal exponent of a number in scientific notation
+// ("1.25e+02", or printf's "1.25E+002"); any decimal separator will do.
+std::pair<std::string, int> splitScientific(std::string_view text) {
+    const std::size_t e = text.find_first_of("eE");
+    std::string digits;
+    for (char c : text.substr(0, e)) {
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        }
+    }
+    return {digits, std::atoi(std::string(text.substr(e + 1)).c_str())};
+}
+
+// The digits of a positive value rounded to 15 significant digits, and the decimal exponent of
+// the first. The shortest round-trip form is fast and needs no large tables; rounding it to 15
+// digits gives the same result as rounding the exact value, except when the digits it drops
+// are exactly a half, where the exact value must decide (printf rounds it).
+std::pair<std::string, int> significantDigits(double magnitude) {
+    char buffer[40];
+    const auto shortest =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    auto [digits, exponent] = splitScientific(std::string_view(buffer, shortest.ptr - buffer));
+    if (digits.size() <= 15) {
+        return {digits, exponent};
+    }
+    const std::string dropped = digits.substr(15);
+    if (dropped[0] == '5' && dropped.find_first_not_of('0', 1) == std::string::npos) {
+        const int length = std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
+        return splitScientific(std::string_view(buffer, static_cast<std::size_t>(length)));
+    }
+    digits.resize(15);
+    if (dropped[0] >= '5') {
+        std::size_t k = digits.size();
+        while (k > 0 && digits[k - 1] == '9') {
+            digits[--k] = '0';
+        }
+        if (k == 0) {
+            digits.insert(digits.begin(), '1');  // 999... rounds up to 1000...
+            digits.pop_back();
+            ++exponent;
+        } else {
+            ++digits[k - 1];
+        }
+    }
+    return {digits, exponent};
+}
+
 }  // namespace
 
 std::optional<double> numberFromText(std::wstring_view text) {
@@ -144,15 +194,7 @@ std::wstring textFromNumber(double value) {
     if (magnitude == 0 || !std::isfinite(magnitude)) {
         return out + (magnitude == 0 ? L"0" : L"1.#INF");
     }
-    // Rounded to 15 significant digits: "d.dddddddddddddde+XX".
-    char buffer[40];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 14);
-    const std::string scientific(buffer, result.ptr);
-    const std::size_t e = scientific.find('e');
-    std::string digits;
-    digits.append(scientific, 0, 1).append(scientific, 2, e - 2);
-    const int exponent = std::stoi(scientific.substr(e + 1));
+    auto [digits, exponent] = significantDigits(magnitude);
     while (digits.size() > 1 && digits.back() == '0') {
         digits.pop_back();
     }

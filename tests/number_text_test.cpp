@@ -82,6 +82,22 @@ TEST(TextFromNumber, WritesSignPositionAndShortestDigits) {
     }
 }
 
+TEST(TextFromNumber, RoundsTheExactValueToFifteenDigits) {
+    const Writing cases[] = {
+        {180 - 45.6, L" 134.4"},         // 134.39999999999999 in shortest form
+        {0.1 + 0.7, L" .8"},             // .79999999999999993
+        {999999999999999.9, L" 1E+15"},  // rounds up into the next decade
+        {1.0000000000000005, L" 1"},     // a tie in the shortest digits, below it exactly
+        {2.0000000000000005, L" 2"},
+        {9.9999999999999995, L" 10"},
+        {1234567890.1234567, L" 1234567890.12346"},
+        {5.000000000000005, L" 5.00000000000001"},  // shortest digits end in a half
+    };
+    for (const Writing& c : cases) {
+        EXPECT_EQ(textFromNumber(c.value), c.text) << "value: " << c.value;
+    }
+}
+
 TEST(TextFromNumber, ReadsBackToTheSameValue) {
     for (double v : {303.4, -5.6, 0.5, 1e-5, 123.456789012345, -1e20}) {
         EXPECT_DOUBLE_EQ(*numberFromText(textFromNumber(v)), v);

@@ -388,6 +388,7 @@ class Simulator {
 
     HDDEDATA request(DWORD instance, HSZ item, UINT format) {
         const unsigned long number = ++requests_;
+        const double received = unixSeconds();
         if (format != CF_TEXT) {
             log("request %lu refused format %u", number, format);
             return nullptr;
@@ -411,13 +412,23 @@ class Simulator {
         const HDDEDATA data = DdeCreateDataHandle(
             instance, reinterpret_cast<LPBYTE>(const_cast<char*>(record.data())),
             static_cast<DWORD>(record.size()), 0, item, CF_TEXT, 0);
-        log("request %lu answered %zu bytes", number, record.size());
+        // The wall-clock time of arrival lets the tests pair a request with what the station
+        // then sent to the rotor controller, whose simulator logs the same clock.
+        log("request %lu answered %zu bytes received %.6f", number, record.size(), received);
         if (options_.quitAfter != 0 && number >= options_.quitAfter) {
             // The answer is posted before our window sees the quit, so it still arrives.
             log("quitting after %lu requests", number);
             PostQuitMessage(0);
         }
         return data;
+    }
+
+    static double unixSeconds() {
+        FILETIME now;
+        GetSystemTimePreciseAsFileTime(&now);
+        const ULONGLONG ticks = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        constexpr ULONGLONG kUnixEpoch = 116444736000000000ULL;  // 1970 in 100 ns since 1601
+        return double(ticks - kUnixEpoch) / 1e7;
     }
 
     double elapsedSeconds() const {

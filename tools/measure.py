@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Measures the station's performance and footprint and prints every figure with its target.
+
+    tools/measure.sh [--ticks 600] [--starts 10]
+
+Native: one record through the tick's logic (Google Benchmark). Under Wine, with both
+simulators: start-up, CPU per tick and per minute, tick latency from the tracking program
+receiving the request to the last byte of the command on the pty, the DDE round trip, memory,
+exe size and imported DLLs. Figures, not pass/fail: a missed target is marked, not fatal.
+"""
+
+import argparse
+import json
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from station_rig import TITLE, StationRig  # noqa: E402
+from wine_session import wait_until  # noqa: E402
+
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+rows = []
+
+
+def figure(name, value, target, met):
+    rows.append((name, value, target, "yes" if met else "NO"))
+    print(f"{name}: {value}   (target {target}: {'met' if met else 'MISSED'})", flush=True)
+
+
+def percentile(values, fraction):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(fraction * (len(ordered) - 1))))]
+
+
+def cpu_seconds(pid):
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS  # utime + stime
+
+
+def private_kib(pid):
+    """Memory the process alone holds (Linux's view of the Windows process: Wine's own DLLs'
+    private pages count too)."""
+    total = 0
+    for line in Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines():
+        if line.startswith(("Private_Dirty:", "Private_Clean:")):
+            total += int(line.split()[1])
+    return total
+
+
+def logic_benchmark(build):
+    out = subprocess.check_output(
+        [str(build / "bench" / "logic_benchmark"), "--benchmark_repetitions=5",
+         "--benchmark_format=json"], text=True)
+    runs = [b for b in json.loads(out)["benchmarks"] if b.get("aggregate_name") == "median"]
+    ns = runs[0]["real_time"]
+    figure("one record through the logic (native, median of 5)", f"{ns:.0f} ns", "< 1 us",
+           ns < 1000)
+
+
+def x_window_shown(env):
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + TITLE],
+                           env=env, capture_output=True, text=True)
+    return found.returncode == 0 and found.stdout.strip() != ""
+
+
+def start_ups(build, starts):
+    shown, first_request = [], []
+    with StationRig(build, tracker=["--pass", "AO-7"]) as rig:
+        for _ in range(starts):
+            before = len(rig.tracker_requests())
+            began = time.monotonic()
+            station = rig.rotor.spawn([rig.exe("vorkelDDE")], name="station")
+            wait_until(lambda: x_window_shown(rig.env), timeout=20, interval=0.002)
+            shown.append((time.monotonic() - began) * 1000)
+            wait_until(lambda: len(rig.tracker_requests()) > before, timeout=20, interval=0.005)
+            first_request.append((time.monotonic() - began) * 1000)
+            rig.rotor.wine.stop(station)
+            wait_until(lambda: not x_window_shown(rig.env), timeout=10)
+    figure(f"start-up: process start to window shown (median of {starts}, worst)",
+           f"{statistics.median(shown):.0f} ms, {max(shown):.0f} ms", "< 300 ms",
+           statistics.median(shown) < 300)
+    figure("start-up: process start to the first tick's request (median)",
+           f"{statistics.median(first_request):.0f} ms", "about 1 s",
+           800 < statistics.median(first_request) < 1500)
+
+
+def long_run(build, ticks):
+    with StationRig(build, tracker=["--pass", "AO-7", "--speed", "5"]) as rig:
+        station = rig.start_station()
+        rig.press("chk_update")
+        wait_until(lambda: rig.line.events("point"), timeout=10)
+        pid = station.pid
+        cpu0, mem0 = cpu_seconds(pid), private_kib(pid)
+        requests0 = len(rig.tracker_requests())
+        began = time.monotonic()
+        print(f"running {ticks} ticks with sending on ...", flush=True)
+        wait_until(lambda: len(rig.tracker_requests()) - requests0 >= ticks,
+                   timeout=ticks * 1.5 + 30, interval=0.5)
+        elapsed = time.monotonic() - began
+        cpu1, mem1 = cpu_seconds(pid), private_kib(pid)
+        run_ticks = len(rig.tracker_requests()) - requests0
+        time.sleep(0.5)
+
+        received = [float(m.group(1)) for l in rig.tracker_requests()[requests0:]
+                    if (m := re.search(r"received ([0-9.]+)", l))]
+        arrivals = [e["time"] for e in rig.line.events("bytes")
+                    if bytes.fromhex(e["hex"]).endswith(b"\r")]
+        latencies = []
+        for start, end in zip(received, received[1:] + [float("inf")]):
+            done = [t for t in arrivals if start < t < end]
+            if done:
+                latencies.append((done[0] - start) * 1000)
+        commands = len(rig.line.events("point"))
+        cut = len(rig.line.events("unknown"))
+
+    per_tick = (cpu1 - cpu0) / run_ticks * 1000
+    per_minute = (cpu1 - cpu0) / elapsed * 60
+    figure(f"tick cost: station CPU per tick, sending on ({run_ticks} ticks)",
+           f"{per_tick:.2f} ms", "< 2 ms", per_tick < 2)
+    figure("tick latency: request received to last command byte on the pty (median, 99th)",
+           f"{statistics.median(latencies):.1f} ms, {percentile(latencies, 0.99):.1f} ms "
+           f"({len(latencies)} ticks)", "median < 5 ms, 99th < 15 ms",
+           statistics.median(latencies) < 5 and percentile(latencies, 0.99) < 15)
+    figure("idle cost: station CPU per minute of ticking", f"{per_minute:.2f} s",
+           "< 0.5 s", per_minute < 0.5)
+    figure(f"private memory after {run_ticks} ticks (growth over the run)",
+           f"{mem1 / 1024:.1f} MiB ({(mem1 - mem0):+d} KiB)", "< 8 MiB", mem1 < 8 * 1024)
+    print(f"commands received {commands}, malformed {cut}", flush=True)
+
+
+def dde_round_trip(build):
+    out = subprocess.run([sys.executable, str(ROOT / "tools" / "bench-dde.py"), "--build",
+                          str(build), "--count", "1000", "--interval", "20"],
+                         capture_output=True, text=True).stdout
+    line = next((l for l in out.splitlines() if l.startswith("round trips")), "")
+    median = re.search(r"median ([0-9.]+) ms", line)
+    value = float(median.group(1)) if median else float("inf")
+    figure("DDE request round trip under Wine (1000 requests)", line or "no figures",
+           "median < 5 ms", value < 5)
+
+
+def footprint(build):
+    exe = build / "ui" / "vorkelDDE.exe"
+    size = exe.stat().st_size
+    figure("exe size", f"{size / 1024:.0f} KiB", "< 512 KiB", size < 512 * 1024)
+    dump = subprocess.check_output(["x86_64-w64-mingw32-objdump", "-p", str(exe)], text=True)
+    dlls = sorted(l.split(":")[1].strip() for l in dump.splitlines() if "DLL Name" in l)
+    own = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
+    figure("DLLs imported", ", ".join(dlls), "Windows' own only",
+           all(d.lower() in own for d in dlls))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--ticks", type=int, default=600)
+    parser.add_argument("--starts", type=int, default=10)
+    parser.add_argument("--native", default=str(ROOT / "build" / "native"))
+    parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
+    args = parser.parse_args()
+    native, build = Path(args.native), Path(args.build)
+
+    logic_benchmark(native)
+    footprint(build)
+    dde_round_trip(build)
+    start_ups(build, args.starts)
+    long_run(build, args.ticks)
+
+    print("\n| figure | measured | target | met |\n|---|---|---|---|")
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
+
+
+if __name__ == "__main__":
+    main()
