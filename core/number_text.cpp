@@ -132,37 +132,25 @@ std::pair<std::string, int> splitScientific(std::string_view text) {
 }
 
 // The digits of a positive value rounded to 15 significant digits, and the decimal exponent of
-// the first. The shortest round-trip form is fast and needs no large tables; rounding it to 15
-// digits gives the same result as rounding the exact value, except when the digits it drops
-// are exactly a half, where the exact value must decide (printf rounds it).
+// the first.
 std::pair<std::string, int> significantDigits(double magnitude) {
+    // Tracking values have a few decimals: when a decimal d = N / 10^k of at most 15 digits
+    // reads back as the value itself, d lies within half a unit of the value's last binary place,
+    // far inside half a unit of the 15th decimal one, so d is the value rounded to 15 digits.
+    // This skips printf, which is slow, in nearly every case. (std::to_chars would be exact and
+    // fast, but its tables would double the size of the executable.)
+    constexpr double kPowersOfTen[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+    for (int k = 0; k < 7; ++k) {
+        const double scaled = std::nearbyint(magnitude * kPowersOfTen[k]);
+        if (scaled >= 1 && scaled < 1e15 && scaled / kPowersOfTen[k] == magnitude) {
+            std::string digits = std::to_string(static_cast<long long>(scaled));
+            const int exponent = static_cast<int>(digits.size()) - 1 - k;
+            return {digits, exponent};
+        }
+    }
     char buffer[40];
-    const auto shortest =
-        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
-    auto [digits, exponent] = splitScientific(std::string_view(buffer, shortest.ptr - buffer));
-    if (digits.size() <= 15) {
-        return {digits, exponent};
-    }
-    const std::string dropped = digits.substr(15);
-    if (dropped[0] == '5' && dropped.find_first_not_of('0', 1) == std::string::npos) {
-        const int length = std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
-        return splitScientific(std::string_view(buffer, static_cast<std::size_t>(length)));
-    }
-    digits.resize(15);
-    if (dropped[0] >= '5') {
-        std::size_t k = digits.size();
-        while (k > 0 && digits[k - 1] == '9') {
-            digits[--k] = '0';
-        }
-        if (k == 0) {
-            digits.insert(digits.begin(), '1');  // 999... rounds up to 1000...
-            digits.pop_back();
-            ++exponent;
-        } else {
-            ++digits[k - 1];
-        }
-    }
-    return {digits, exponent};
+    const int length = std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
+    return splitScientific(std::string_view(buffer, static_cast<std::size_t>(length)));
 }
 
 }  // namespace
