@@ -6,6 +6,7 @@
 #include "station/station.h"
 #include "ui/about_box.h"
 #include "ui/frame_panel.h"
+#include "ui/resource_use.h"
 #include "ui/top_level_windows.h"
 #include "ui/window_timer.h"
 
@@ -160,6 +161,8 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kQueryFontMessage:
             return queryFont(static_cast<ControlId>(wParam));
+        case kQueryResourcesMessage:
+            return static_cast<LRESULT>(measureResource(wParam));
         default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
@@ -254,7 +257,10 @@ std::wstring Form1::fieldText(Field field) const {
 }
 
 void Form1::setFieldText(Field field, const std::wstring& text) {
-    SetWindowTextW(control(form1::controlFor(field)), text.c_str());
+    // Most ticks bring the same texts again; setting them anyway would repaint for nothing.
+    if (fieldText(field) != text) {
+        SetWindowTextW(control(form1::controlFor(field)), text.c_str());
+    }
 }
 
 void Form1::setTextColour(Field field, Colour colour) {
@@ -285,6 +291,11 @@ bool Form1::normalSelected() const {
 }
 
 void Form1::raiseTopmost() {
+    // Already the first of the topmost windows: restacking would only cost the window system.
+    const bool topmost = (GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    if (topmost && GetWindow(hwnd_, GW_HWNDPREV) == nullptr) {
+        return;
+    }
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
