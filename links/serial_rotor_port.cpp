@@ -167,8 +167,11 @@ Status SerialRotorPort::setUpLine() {
         return win::windowsFailure("setting the time limits of", devicePath_, GetLastError());
     }
 
-    if (!PurgeComm(file_.get(), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR)) {
-        return win::windowsFailure("clearing the buffers of", devicePath_, GetLastError());
+    // Only what came in is thrown away. Bytes still going out are earlier commands queued
+    // behind a controller that reads slowly: purging them would lose them silently, or cut one
+    // that is half on its way. A failed write clears its own remains (see write()).
+    if (!PurgeComm(file_.get(), PURGE_RXABORT | PURGE_RXCLEAR)) {
+        return win::windowsFailure("clearing the input buffer of", devicePath_, GetLastError());
     }
     return Status::success();
 }

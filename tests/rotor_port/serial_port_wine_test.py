@@ -263,6 +263,24 @@ class SerialRotorPortUnderWine(unittest.TestCase):
         self.assertEqual([c["event"] for c in self.line.commands()][-1:], ["stop"])
         self.assertNotIn("point", [c["event"] for c in self.line.commands()])
 
+    def test_commands_waiting_behind_a_full_line_are_kept_whole(self):
+        # The line already carries our settings, as it does after the station's first tick.
+        self.run_probe("configure", "1", SETTINGS, *command("S\\r"))
+        self.line.wait_for_bytes(2)
+        # A controller that stopped reading, behind full buffers: the first write cannot go
+        # out and clears its own remains; the next two commands wait in the line. Opening the
+        # port again must not throw them away: they arrive, whole and in order, once it reads.
+        self.line.pause()
+        self.assertGreater(self.line.fill(), 0)
+        steps = self.run_probe("configure", "1", SETTINGS, *command("W 1  1\\r"),
+                               *command("W 2  2\\r"), *command("W 3  3\\r"))
+        self.assertSteps(steps, {3: r"^writing to " + WINDOWS_FAILURE, 6: True, 9: True})
+        self.line.resume()
+        received = self.line.wait_quiet(quiet=0.5)
+        self.assertTrue(received.endswith(b"W 2  2\rW 3  3\r"), received[-40:])
+        self.assertEqual(received.replace(b"\r", b""), b"SW 2  2W 3  3")
+        decoded = [(c["event"], c.get("azimuth")) for c in self.line.commands()]
+        self.assertEqual(decoded, [("stop", None), ("point", 2), ("point", 3)])
 
 def main():
     global PROBE, PREFIX
