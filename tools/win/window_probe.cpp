@@ -4,7 +4,8 @@
 //   window_probe.exe windows                    top-level windows, one JSON object a line
 //   window_probe.exe widgets TITLE              the widgets of the window whose title starts so
 //   window_probe.exe font TITLE ID              weight and pixel height of a widget's font
-//   window_probe.exe press TITLE ID             a button press as the button itself sends it
+//   window_probe.exe press TITLE ID [N [MS]]    a button press as the button itself sends it;
+//                                               N presses MS milliseconds apart (default 1, 0)
 //   window_probe.exe click X Y                  a real mouse click at screen coordinates
 //   window_probe.exe keys TITLE VK [VK...]      brings the window forward and types virtual keys
 //   window_probe.exe focus TITLE                the id of the widget with the keyboard focus
@@ -14,8 +15,20 @@
 //   window_probe.exe origin TITLE               the client area's top-left corner on the screen
 //   window_probe.exe at X Y                     the top-level window seen at a screen point
 //   window_probe.exe minimize|restore TITLE
-// Exit code 0 on success, 2 when the window or widget is not there, 1 on bad arguments.
+//   window_probe.exe ping TITLE                 how long the window takes to answer (WM_NULL)
+//   window_probe.exe watch TITLE SECONDS [ID...]
+//                                               every 100 ms one JSON line: whether the window
+//                                               answers and how fast, its title, Label1's
+//                                               weight and the texts of the widgets
+//   window_probe.exe resources TITLE            what the window's process holds (see below)
+// resources prints the process's handles and threads (from the system's process list), its
+// windows, and what the station's own query answers: heap bytes and blocks in use, GDI and USER
+// objects (-1 where nothing answers).
+// Exit code 0 on success, 2 when the window or widget is not there, 1 on bad arguments, 3 when
+// a pinged window does not answer within 1.5 s.
 #include <windows.h>
+
+#include <winternl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -24,7 +37,11 @@
 
 namespace {
 
-constexpr UINT kQueryFontMessage = WM_APP + 1;  // answered by the station's main window
+constexpr UINT kQueryFontMessage = WM_APP + 1;       // answered by the station's main window
+constexpr UINT kQueryResourcesMessage = WM_APP + 2;  // likewise (ui/resource_use.h)
+constexpr int kLabel1 = 103;
+// A window that takes longer than this to answer counts as hung.
+constexpr UINT kAnswerMilliseconds = 1500;
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) {
@@ -56,7 +73,8 @@ std::string json(const std::wstring& text) {
 }
 
 std::wstring windowText(HWND window) {
-    wchar_t buffer[4096];
+    // Label1 may hold a whole record of up to 4096 bytes.
+    wchar_t buffer[4200];
     // WM_GETTEXT with a time-out: a hung station must not hang its tests.
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer),
@@ -80,6 +98,46 @@ std::string rectJson(HWND window) {
     std::snprintf(out, sizeof out, "\"rect\":[%ld,%ld,%ld,%ld],\"client\":[%ld,%ld]", r.left, r.top,
                   r.right, r.bottom, c.right, c.bottom);
     return out;
+}
+
+double milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+// Seconds since 1970 on the same clock as Linux programs (Wine reads CLOCK_REALTIME), so that
+// samples line up with the simulators' logs.
+double unixSeconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return double(ticks - 116444736000000000ull) / 1e7;
+}
+
+// Milliseconds the window took to handle WM_NULL, or -1 when it did not within the limit.
+double ping(HWND window) {
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    QueryPerformanceCounter(&start);
+    DWORD_PTR result = 0;
+    const LRESULT answered =
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerMilliseconds, &result);
+    QueryPerformanceCounter(&end);
+    return answered ? milliseconds(start, end) : -1.0;
+}
+
+// Like windowText, but an unanswered request is told apart from an empty text.
+bool askText(HWND window, std::wstring& text) {
+    wchar_t buffer[4200];
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer),
+                             reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, kAnswerMilliseconds,
+                             &length)) {
+        return false;
+    }
+    text.assign(buffer, length);
+    return true;
 }
 
 struct Search {
@@ -156,6 +214,155 @@ HWND widgetOf(HWND window, int id) {
     return find.found;
 }
 
+// The station's answer to a resources query, or -1 when it gives none.
+long long askStation(HWND window, WPARAM figure) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, kQueryResourcesMessage, figure, 0, SMTO_NORMAL,
+                             kAnswerMilliseconds, &answer)) {
+        return -1;
+    }
+    return static_cast<long long>(static_cast<LONG_PTR>(answer));
+}
+
+struct WindowCount {
+    DWORD pid;
+    int windows = 0;
+};
+
+BOOL CALLBACK countDescendant(HWND, LPARAM context) {
+    ++reinterpret_cast<WindowCount*>(context)->windows;
+    return TRUE;
+}
+
+BOOL CALLBACK countIfOwned(HWND window, LPARAM context) {
+    auto* count = reinterpret_cast<WindowCount*>(context);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == count->pid) {
+        ++count->windows;
+        EnumChildWindows(window, countDescendant, context);
+    }
+    return TRUE;
+}
+
+// Every window of the process: visible or not, children, and message-only windows (which
+// EnumWindows leaves out).
+int windowsOf(DWORD pid) {
+    WindowCount count{pid};
+    EnumWindows(countIfOwned, reinterpret_cast<LPARAM>(&count));
+    HWND messageOnly = nullptr;
+    while ((messageOnly = FindWindowExW(HWND_MESSAGE, messageOnly, nullptr, nullptr)) != nullptr) {
+        countIfOwned(messageOnly, reinterpret_cast<LPARAM>(&count));
+    }
+    return count.windows;
+}
+
+// Handles and threads as the system's process list gives them. Under Wine the handle figure is
+// the size of the process's handle table, which grows in steps and never shrinks: coarse, but
+// a leak of handles shows in it.
+bool processCounts(DWORD pid, unsigned long& handles, unsigned long& threads) {
+    std::vector<char> buffer(1 << 20);
+    ULONG needed = 0;
+    if (NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
+                                 static_cast<ULONG>(buffer.size()), &needed) != 0) {
+        return false;
+    }
+    std::size_t offset = 0;
+    while (true) {
+        const auto* process =
+            reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(process->UniqueProcessId)) == pid) {
+            handles = process->HandleCount;
+            threads = process->NumberOfThreads;
+            return true;
+        }
+        if (process->NextEntryOffset == 0) {
+            return false;
+        }
+        offset += process->NextEntryOffset;
+    }
+}
+
+int resources(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    unsigned long handles = 0;
+    unsigned long threads = 0;
+    const bool counted = processCounts(pid, handles, threads);
+    // Figures 0 to 3 of the station's query: heap bytes, heap blocks, GDI and USER objects.
+    std::printf(
+        "{\"pid\":%lu,\"handles\":%ld,\"threads\":%ld,\"windows\":%d,\"heap_bytes\":%lld,"
+        "\"heap_blocks\":%lld,\"gdi_objects\":%lld,\"user_objects\":%lld}\n",
+        pid, counted ? long(handles) : -1L, counted ? long(threads) : -1L, windowsOf(pid),
+        askStation(window, 0), askStation(window, 1), askStation(window, 2), askStation(window, 3));
+    return 0;
+}
+
+// One sample: does the window answer, how fast, and what does it show. A sample whose first
+// widget changed while it was taken (a tick ran in between) is marked torn.
+std::string sample(HWND window, const std::vector<int>& ids) {
+    if (window == nullptr) {
+        return "{\"unix\":" + std::to_string(unixSeconds()) + ",\"window\":false}";
+    }
+    const double answer = ping(window);
+    // Stamped when the texts are read, after the ping, which may have waited for the window.
+    char head[96];
+    std::snprintf(head, sizeof head, "{\"unix\":%.6f,\"window\":true,\"ping\":%.3f", unixSeconds(),
+                  answer);
+    std::string out = head;
+    std::wstring title;
+    if (!askText(window, title)) {
+        return out + ",\"answered\":false}";
+    }
+    DWORD_PTR font = 0;
+    SendMessageTimeoutW(window, kQueryFontMessage, kLabel1, 0, SMTO_NORMAL, kAnswerMilliseconds,
+                        &font);
+    out += ",\"answered\":true,\"title\":" + json(title) +
+           ",\"weight\":" + std::to_string(HIWORD(font)) + ",\"texts\":{";
+    std::wstring first;
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+        std::wstring text;
+        HWND widget = widgetOf(window, ids[k]);
+        if (widget == nullptr || !askText(widget, text)) {
+            text = L"<no answer>";
+        }
+        if (k == 0) {
+            first = text;
+        }
+        out += (k ? ",\"" : "\"") + std::to_string(ids[k]) + "\":" + json(text);
+    }
+    out += "}";
+    std::wstring again;
+    HWND firstWidget = ids.empty() ? nullptr : widgetOf(window, ids[0]);
+    const bool torn = firstWidget != nullptr && askText(firstWidget, again) && again != first;
+    return out + ",\"torn\":" + (torn ? "true" : "false") + "}";
+}
+
+// Samples every 100 ms for `seconds`, one JSON line each, flushed at once so that a test can
+// follow them. A window that goes away is looked for again at every sample.
+int watch(const wchar_t* title, double seconds, const std::vector<int>& ids) {
+    constexpr double kPeriodMs = 100.0;
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    HWND window = nullptr;
+    for (long index = 0;; ++index) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        const double elapsed = milliseconds(start, now);
+        if (elapsed >= seconds * 1000.0) {
+            return 0;
+        }
+        if (elapsed < index * kPeriodMs) {
+            Sleep(static_cast<DWORD>(index * kPeriodMs - elapsed));
+        }
+        if (window == nullptr || !IsWindow(window)) {
+            window = findWindow(title);
+        }
+        std::printf("%s\n", sample(window, ids).c_str());
+        std::fflush(stdout);
+    }
+}
+
 void sendKey(WORD vk) {
     INPUT inputs[2]{};
     inputs[0].type = INPUT_KEYBOARD;
@@ -201,6 +408,13 @@ int run(int argc, wchar_t** argv) {
     if (argc < 3) {
         return 1;
     }
+    if (command == L"watch" && argc >= 4) {
+        std::vector<int> ids;
+        for (int k = 4; k < argc; ++k) {
+            ids.push_back(_wtoi(argv[k]));
+        }
+        return watch(argv[2], _wtof(argv[3]), ids);
+    }
     HWND window = findWindow(argv[2]);
     if (!window) {
         std::printf("no window titled %s\n", json(argv[2]).c_str());
@@ -218,6 +432,14 @@ int run(int argc, wchar_t** argv) {
                     info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : -1,
                     info.hwndActive == window ? "true" : "false");
         return 0;
+    }
+    if (command == L"ping") {
+        const double ms = ping(window);
+        std::printf("{\"ping\":%.3f}\n", ms);
+        return ms < 0 ? 3 : 0;
+    }
+    if (command == L"resources") {
+        return resources(window);
     }
     if (command == L"close") {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -267,7 +489,14 @@ int run(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"press") {
-        PostMessageW(widget, BM_CLICK, 0, 0);
+        const int count = argc > 4 ? _wtoi(argv[4]) : 1;
+        const int gap = argc > 5 ? _wtoi(argv[5]) : 0;
+        for (int k = 0; k < count; ++k) {
+            if (k > 0 && gap > 0) {
+                Sleep(static_cast<DWORD>(gap));
+            }
+            PostMessageW(widget, BM_CLICK, 0, 0);
+        }
         return 0;
     }
     return 1;
