@@ -52,6 +52,7 @@ constexpr wchar_t kUsage[] =
     L"Other:\n"
     L"  --seconds N        end the program after N seconds\n"
     L"  --log FILE         log every request with a time stamp in milliseconds\n"
+    L"  --log-records      also log each answer's record (escaped, at most 200 bytes)\n"
     L"  --ready-event NAME set the named event once the server is registered\n";
 
 constexpr wchar_t kWindowClass[] = L"VorkelTrackingSimulator";
@@ -87,6 +88,7 @@ struct Options {
     double speed = 1.0;
     double maxElevation = 62.0;
     bool raw = false;
+    bool logRecords = false;
     bool refuse = false;
     unsigned long delayMs = 0;
     unsigned long delayOnly = 0;
@@ -190,8 +192,10 @@ std::optional<Options> parseOptions(int argc, wchar_t** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring_view option = argv[i];
-        if (option == L"--refuse" || option == L"--raw") {
-            (option == L"--raw" ? options.raw : options.refuse) = true;
+        if (option == L"--refuse" || option == L"--raw" || option == L"--log-records") {
+            (option == L"--raw"      ? options.raw
+             : option == L"--refuse" ? options.refuse
+                                     : options.logRecords) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -344,6 +348,23 @@ class PassModel {
     double halfPass_ = 600.0;
 };
 
+// Bytes as one log word: printable ASCII as is, the rest as \xHH; cut after 200 bytes.
+std::string escaped(const std::string& bytes) {
+    constexpr std::size_t kShown = 200;
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size() && i < kShown; ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\' && byte != '"') {
+            out += static_cast<char>(byte);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        }
+    }
+    return bytes.size() > kShown ? out + "..." : out;
+}
+
 std::string passRecord(const std::string& name, const PassModel::Point& point) {
     // One decimal, and 359.96 must come out as 0.0 rather than 360.0.
     double azimuth = std::round(point.azimuth * 10.0) / 10.0;
@@ -414,7 +435,12 @@ class Simulator {
             static_cast<DWORD>(record.size()), 0, item, CF_TEXT, 0);
         // The wall-clock time of arrival lets the tests pair a request with what the station
         // then sent to the rotor controller, whose simulator logs the same clock.
-        log("request %lu answered %zu bytes received %.6f", number, record.size(), received);
+        if (options_.logRecords) {
+            log("request %lu answered %zu bytes received %.6f record \"%s\"", number, record.size(),
+                received, escaped(record).c_str());
+        } else {
+            log("request %lu answered %zu bytes received %.6f", number, record.size(), received);
+        }
         if (options_.quitAfter != 0 && number >= options_.quitAfter) {
             // The answer is posted before our window sees the quit, so it still arrives.
             log("quitting after %lu requests", number);
