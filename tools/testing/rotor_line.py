@@ -70,6 +70,12 @@ class RotorLine:
         proc.stdout.close()
         return proc.returncode
 
+    def kill(self):
+        """Ends the simulator at once, as a crash would: its pty goes with it."""
+        if self._proc is not None and self._proc.poll() is None:
+            os.kill(self._proc.pid, signal.SIGKILL)
+            self._proc.wait()
+
     def remove_files(self):
         for item in self._dir.iterdir():
             item.unlink()

@@ -1,0 +1,218 @@
+"""What the fault tests and the soak read about a running station: the window seen from outside
+every 100 ms, the tracking program's requests, the bytes that reached the rotor, and the
+resources the station's process holds. All times are Unix seconds: the window probe, the
+simulated tracking program (through Wine) and the rotor simulator read the same clock.
+
+Usage:
+    watch = Watch(rig)                  # rig: a StationRig whose station runs
+    ... faults ...
+    samples = watch.stop()
+    assert all(s.answers for s in samples)
+"""
+
+import json
+import os
+import re
+from dataclasses import dataclass, field
+from pathlib import Path
+
+from station_rig import ERROR_TEXT, FAILURE_TITLE, IDS, TITLE
+
+# A window that takes longer than this to handle a message counts as hung.
+ANSWER_LIMIT_MS = 1500.0
+WATCHED = ("Label1", "txt_nombre", "txt_azi", "txt_ele", "txt_iazi", "txt_iele")
+BOLD, REGULAR = 700, 400
+
+# Whole rotor commands as the station writes them: W, azimuth and elevation in whole degrees
+# with sign positions, CR; or S and CR.
+POINT = rb"W[ -]\d+ [ -]\d+\r"
+STOP = rb"S\r"
+
+
+@dataclass
+class Sample:
+    unix: float
+    window: bool  # the station's main window was there
+    ping: float | None = None  # milliseconds it took to handle WM_NULL; None: no answer
+    answered: bool = False  # it also answered for its title
+    title: str | None = None
+    weight: int | None = None  # Label1's font weight
+    texts: dict = field(default_factory=dict)  # widget name -> text
+    torn: bool = False  # a tick ran while the sample was taken
+
+    @property
+    def answers(self):
+        return (self.window and self.answered and self.ping is not None
+                and self.ping < ANSWER_LIMIT_MS)
+
+    @property
+    def failing(self):
+        """Shows a failure: in the title and in Label1."""
+        return self.title == FAILURE_TITLE and self.texts.get("Label1") == ERROR_TEXT
+
+    @property
+    def working(self):
+        return self.title == TITLE and self.texts.get("Label1") != ERROR_TEXT
+
+    @staticmethod
+    def parse(line, names):
+        raw = json.loads(line)
+        sample = Sample(unix=raw["unix"], window=raw["window"])
+        if not sample.window:
+            return sample
+        sample.ping = raw["ping"] if raw["ping"] >= 0 else None
+        sample.answered = raw["answered"]
+        if sample.answered:
+            sample.title = raw["title"]
+            sample.weight = raw["weight"]
+            sample.texts = {names[int(k)]: v for k, v in raw["texts"].items()}
+            sample.torn = raw["torn"]
+        return sample
+
+
+class Watch:
+    """window_probe's watch beside the station: one sample of the main window every 100 ms."""
+
+    def __init__(self, rig, names=WATCHED, seconds=3600):
+        self._rig = rig
+        self._names = {IDS[n]: n for n in names}
+        self.proc = rig.rotor.spawn(
+            [rig.exe("window_probe"), "watch", TITLE, seconds, *self._names], name="watch")
+        self._samples = None
+
+    def samples(self):
+        if self._samples is not None:
+            return self._samples
+        found = []
+        for line in self._rig.rotor.output(self.proc).splitlines():
+            if line.startswith("{"):
+                try:
+                    found.append(Sample.parse(line, self._names))
+                except ValueError:
+                    pass  # the line still being written
+        return found
+
+    def stop(self):
+        """Ends the watch; returns every sample taken."""
+        if self._samples is None:
+            self._rig.rotor.wine.stop(self.proc)
+            self._samples = self.samples()
+        return self._samples
+
+    def save(self, path):
+        with open(path, "w", encoding="utf-8") as out:
+            for s in self.samples():
+                out.write(json.dumps(s.__dict__) + "\n")
+
+
+def between(samples, start, end):
+    return [s for s in samples if start <= s.unix < end]
+
+
+# --- the tracking program's side ------------------------------------------------------------
+
+REQUEST = re.compile(r"^\S+ request (?P<n>\d+) (?P<what>answered|unanswered|refused)"
+                     r"(?: (?P<bytes>\d+) bytes received (?P<received>[\d.]+))?"
+                     r'(?: record "(?P<record>.*)")?$')
+
+
+def unescape(text):
+    """A record as the simulator logs it (--log-records) back to its bytes."""
+    return re.sub(rb"\\x([0-9A-F]{2})", lambda m: bytes([int(m[1], 16)]),
+                  text.encode("latin-1"))
+
+
+def requests(rig):
+    """The requests the simulated tracking program saw, in order: dicts with n, what, received
+    (Unix seconds, for answered ones), bytes and record (bytes, with --log-records)."""
+    found = []
+    if rig.tracker is None:
+        return found
+    for line in rig.tracker_requests():
+        match = REQUEST.match(line)
+        if not match:
+            continue
+        entry = {"n": int(match["n"]), "what": match["what"]}
+        if match["received"]:
+            entry["received"] = float(match["received"])
+            entry["bytes"] = int(match["bytes"])
+        if match["record"] is not None:
+            entry["record"] = unescape(match["record"])
+        found.append(entry)
+    return found
+
+
+def answered(rig):
+    return [r for r in requests(rig) if r["what"] == "answered"]
+
+
+def ddeml_keeps(answer_bytes):
+    """Heap bytes Wine's DDEML keeps in the client for every answer it receives, which no call
+    frees (Windows keeps none): a copy of the answer and some 20 bytes of its own."""
+    return answer_bytes + 32
+
+
+# --- the rotor's side -----------------------------------------------------------------------
+
+def malformed(line, since=0.0):
+    """Events of the rotor simulator that show a cut or garbled command after `since`."""
+    return [e for e in line.events("unknown", "unfinished") if e["time"] >= since]
+
+
+def received_since(line, since=0.0):
+    return b"".join(bytes.fromhex(e["hex"]) for e in line.events("bytes") if e["time"] >= since)
+
+
+def whole_commands_only(data, filler=b""):
+    """True if the bytes are nothing but whole commands (and filler bytes between them)."""
+    alternatives = [POINT, STOP] + ([re.escape(filler)] if filler else [])
+    return re.fullmatch(rb"(?:" + b"|".join(alternatives) + rb")*", data) is not None
+
+
+def expected_point(azimuth, elevation):
+    """The command for a position given as texts, as the rotor must receive it."""
+    def degrees(text):
+        whole = int(float(text) // 1)
+        return (b"-" if whole < 0 else b" ") + str(abs(whole)).encode()
+    return b"W" + degrees(azimuth) + b" " + degrees(elevation) + b"\r"
+
+
+# --- resources ------------------------------------------------------------------------------
+
+def linux_status(pid):
+    """VmRSS and VmData (KiB), threads and open file descriptors of a Linux process."""
+    status = {}
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        key, _, value = line.partition(":")
+        status[key] = value.split()
+    return {"rss_kib": int(status["VmRSS"][0]), "data_kib": int(status["VmData"][0]),
+            "threads": int(status["Threads"][0]), "fds": len(os.listdir(f"/proc/{pid}/fd"))}
+
+
+def wineserver_pid(prefix):
+    """The PID of the wineserver serving a prefix, or None."""
+    wanted = f"WINEPREFIX={Path(prefix).resolve()}".encode()
+    for proc in Path("/proc").iterdir():
+        if not proc.name.isdigit():
+            continue
+        try:
+            if b"wineserver" in (proc / "cmdline").read_bytes() and \
+                    wanted in (proc / "environ").read_bytes().split(b"\0"):
+                return int(proc.name)
+        except OSError:
+            continue
+    return None
+
+
+def resources(rig):
+    """What the station's process holds, seen from Windows (window probe and the station's own
+    query) and from Linux (its process and the wineserver's)."""
+    code, out = rig.probe("resources", TITLE)
+    lines = [l for l in out.splitlines() if l.startswith("{")]
+    if code != 0 or not lines:
+        raise RuntimeError(f"no resource figures: {out!r}")
+    figures = {"windows": json.loads(lines[-1])}
+    figures["station"] = linux_status(rig.station.pid)
+    server = wineserver_pid(rig.rotor.wine.prefix)
+    figures["wineserver"] = linux_status(server) if server else None
+    return figures
