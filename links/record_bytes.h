@@ -13,9 +13,10 @@ namespace vorkel {
 inline constexpr std::size_t kMaxRecordBytes = 4096;
 
 // How much of an answer of `size` bytes must be read to judge it: one byte past the limit
-// tells a record that ends at the limit from one that goes on.
+// tells a record that ends at the limit from one that goes on. (Compared without adding to
+// the limit, which may be the largest size there is.)
 constexpr std::size_t bytesToRead(std::size_t size, std::size_t limit = kMaxRecordBytes) {
-    return size < limit + 1 ? size : limit + 1;
+    return size <= limit ? size : limit + 1;
 }
 
 // The record is what precedes the first NUL (clipboard text ends with one and senders may put

@@ -2,6 +2,7 @@
 // code page.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "links/dde_tracking_link.h"
@@ -42,6 +43,9 @@ TEST(RecordText, ReadsJustPastTheLimit) {
     EXPECT_EQ(bytesToRead(50), 50u);
     EXPECT_EQ(bytesToRead(kMaxRecordBytes + 1), kMaxRecordBytes + 1);
     EXPECT_EQ(bytesToRead(1u << 20), kMaxRecordBytes + 1);
+    // No limit at all: everything is read.
+    EXPECT_EQ(bytesToRead(10, SIZE_MAX), 10u);
+    EXPECT_EQ(bytesToRead(SIZE_MAX, SIZE_MAX), SIZE_MAX);
 }
 
 TEST(RecordText, ComesFromTheCodePage) {
