@@ -1,0 +1,231 @@
+#!/usr/bin/env python3
+"""A long unattended run of the station: vorkelDDE.exe under Wine follows the simulated
+tracking program through generated satellite passes with sending switched on, pointing the
+simulated rotor controller once a second. Afterwards it reports what happened to every tick
+and what the station's process holds at the start and at the end.
+
+    tools/soak.py [--seconds 600] [--build build/windows] [--check] [--json FILE]
+
+Every tick's command is checked against the record that tick received: it must arrive, once,
+whole, and be exactly the command for that record. Resources are taken after a warm-up of ten
+ticks and again at the end. With --check the exit status is 1 when any command was lost, cut,
+garbled or unexpected, when the window failed to answer within 1.5 s, or when the process grew
+beyond what Wine's DDEML keeps of every answer (see station_watch.ddeml_keeps).
+
+Wine reports no handle count, GUI object counts or private bytes for a process (all read 0), so
+the figures are what can be measured: the size of the process's handle table (Wine's figure,
+which grows in steps), its windows, the bytes in use in its heaps and its GDI objects (through
+the station's own query), and from Linux its resident and data memory, threads and open file
+descriptors, and the wineserver's. USER objects other than windows cannot be counted under Wine.
+"""
+
+import argparse
+import json
+import re
+import statistics
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from station_rig import StationRig  # noqa: E402
+from station_watch import (Watch, answered, ddeml_keeps, expected_point, malformed,  # noqa: E402
+                           received_since, resources, whole_commands_only)
+from wine_session import wait_until  # noqa: E402
+
+WARM_UP_TICKS = 10
+# Heap blocks come and go with the station's own work (texts, DDE messages); this much may be
+# in use at one moment and not at another.
+HEAP_SLACK = 16 * 1024
+# Linux memory moves in pages and in the C library's and Wine's own arenas.
+LINUX_SLACK_KIB = 512
+RECORD = re.compile(rb"AZ(?P<azimuth>\S+) EL(?P<elevation>\S+) ")
+
+
+def tick_report(requests, events, stop_time):
+    """Pairs every tick (a request answered before Stop) with the commands that followed it."""
+    ticks = [r for r in requests if r["received"] < stop_time]
+    points = [e for e in events if e["event"] in ("point", "unknown")]
+    report = {"ticks": len(ticks), "missed": [], "repeated": [], "unexpected": []}
+    for index, tick in enumerate(ticks):
+        end = ticks[index + 1]["received"] if index + 1 < len(ticks) else stop_time
+        sent = [e for e in points if tick["received"] <= e["time"] < end]
+        if not sent:
+            report["missed"].append(tick["n"])
+            continue
+        if len(sent) > 1:
+            report["repeated"].append(tick["n"])
+        position = RECORD.search(tick["record"])
+        expected = expected_point(position["azimuth"].decode(), position["elevation"].decode())
+        text = sent[0]["text"].replace("\\r", "\r").encode()
+        if text != expected:
+            report["unexpected"].append({"tick": tick["n"], "sent": text.decode(),
+                                         "expected": expected.decode()})
+    periods = [b["received"] - a["received"] for a, b in zip(ticks, ticks[1:])]
+    report["period_ms"] = {"median": 1000 * statistics.median(periods),
+                           "worst": 1000 * max(periods), "least": 1000 * min(periods)}
+    return report
+
+
+def growth(start, end, ticks, answer_bytes):
+    """Each figure at start and end, how much it grew, how much it may, and whether it held."""
+    rows = []
+
+    def row(name, before, after, allowed, note=""):
+        rows.append({"figure": name, "start": before, "end": after, "growth": after - before,
+                     "allowed": allowed, "ok": after - before <= allowed, "note": note})
+
+    w0, w1 = start["windows"], end["windows"]
+    kept = ticks * ddeml_keeps(answer_bytes)
+    row("heap bytes in use", w0["heap_bytes"], w1["heap_bytes"], kept + HEAP_SLACK,
+        f"Wine's DDEML copy of {ticks} answers at {answer_bytes}+32 B, "
+        f"+{HEAP_SLACK // 1024} KiB")
+    row("heap blocks in use", w0["heap_blocks"], w1["heap_blocks"], 2 * ticks + 64,
+        "Wine's DDEML: two blocks per answer")
+    row("handle table (Wine)", w0["handles"], w1["handles"], 0)
+    row("windows", w0["windows"], w1["windows"], 0)
+    row("GDI objects", w0["gdi_objects"], w1["gdi_objects"], 0)
+    row("threads", w0["threads"], w1["threads"], 0)
+    s0, s1 = start["station"], end["station"]
+    linux_allowed = kept // 1024 + LINUX_SLACK_KIB
+    row("resident memory KiB (Linux)", s0["rss_kib"], s1["rss_kib"], linux_allowed,
+        f"the DDEML copies, +{LINUX_SLACK_KIB} KiB")
+    row("data memory KiB (Linux)", s0["data_kib"], s1["data_kib"], linux_allowed,
+        f"the DDEML copies, +{LINUX_SLACK_KIB} KiB")
+    row("open file descriptors (Linux)", s0["fds"], s1["fds"], 0)
+    if start["wineserver"] and end["wineserver"]:
+        row("wineserver open files", start["wineserver"]["fds"], end["wineserver"]["fds"], 0)
+        row("wineserver resident KiB", start["wineserver"]["rss_kib"],
+            end["wineserver"]["rss_kib"], LINUX_SLACK_KIB)
+    return rows
+
+
+def soak(args):
+    tracker = ["--pass", "AO-7", "--speed", str(args.speed), "--log-records"]
+    with StationRig(args.build, tracker=tracker) as rig:
+        rig.start_station()
+        watch = Watch(rig, names=("Label1",), seconds=args.seconds + 120)
+        rig.press("chk_update")
+        if not wait_until(lambda: rig.widgets()["chk_update"]["checked"], timeout=5):
+            raise RuntimeError("sending could not be switched on")
+        if answered(rig):
+            raise RuntimeError("a tick ran before sending was on; try again")
+        started = time.time()
+        print(f"soak: {args.seconds:g} s with sending on; warming up", flush=True)
+
+        wait_until(lambda: len(answered(rig)) >= WARM_UP_TICKS, timeout=WARM_UP_TICKS + 10)
+        first = {"ticks": len(answered(rig)), "time": time.time(), **resources(rig)}
+        trend = [first]
+        while time.time() < started + args.seconds:
+            time.sleep(min(args.every, max(0.0, started + args.seconds - time.time())))
+            sample = {"ticks": len(answered(rig)), "time": time.time(), **resources(rig)}
+            trend.append(sample)
+            w = sample["windows"]
+            print(f"  {sample['time'] - started:5.0f} s  {sample['ticks']:5d} ticks  heap "
+                  f"{w['heap_bytes']} B in {w['heap_blocks']} blocks  rss "
+                  f"{sample['station']['rss_kib']} KiB", flush=True)
+        last = trend[-1]
+
+        rig.press("cmd_stop")
+        wait_until(lambda: rig.line.events("stop"), timeout=5)
+        time.sleep(1.5)
+        samples = watch.stop()
+        alive = rig.station_running()
+        requests = answered(rig)
+        events = rig.line.events()
+        stops = [e["time"] for e in events if e["event"] == "stop"]
+        stop_time = stops[0] if stops else float("inf")
+        line_bytes = received_since(rig.line)
+        bad = malformed(rig.line)
+
+    ticks = tick_report(requests, events, stop_time)
+    answer_bytes = max(r["bytes"] for r in requests)
+    pings = [s.ping for s in samples if s.ping is not None]
+    result = {
+        "seconds": args.seconds,
+        "station_alive": alive,
+        "ticks": ticks["ticks"],
+        "commands_received": len([e for e in events if e["event"] == "point"]),
+        "commands_malformed": len(bad) + (0 if whole_commands_only(line_bytes) else 1),
+        "commands_missed": len(ticks["missed"]),
+        "commands_repeated": len(ticks["repeated"]),
+        "commands_unexpected": len(ticks["unexpected"]),
+        "unexpected": ticks["unexpected"][:10],
+        "tick_period_ms": ticks["period_ms"],
+        "window_samples": len(samples),
+        "window_unanswered": len([s for s in samples if not s.answers]),
+        "window_answer_ms": {"median": statistics.median(pings), "worst": max(pings)},
+        "resources": growth(first, last, last["ticks"] - first["ticks"], answer_bytes),
+        "answer_bytes": answer_bytes,
+        "heap_per_tick": {
+            "bytes": (last["windows"]["heap_bytes"] - first["windows"]["heap_bytes"]) /
+                     max(1, last["ticks"] - first["ticks"]),
+            "blocks": (last["windows"]["heap_blocks"] - first["windows"]["heap_blocks"]) /
+                      max(1, last["ticks"] - first["ticks"])},
+        "trend": [{"seconds": round(t["time"] - started), "ticks": t["ticks"],
+                   "heap_bytes": t["windows"]["heap_bytes"],
+                   "heap_blocks": t["windows"]["heap_blocks"],
+                   "rss_kib": t["station"]["rss_kib"]} for t in trend],
+    }
+    result["ok"] = (alive and result["commands_malformed"] == 0
+                    and result["commands_missed"] == 0 and result["commands_repeated"] == 0
+                    and result["commands_unexpected"] == 0 and result["window_unanswered"] == 0
+                    and all(r["ok"] for r in result["resources"]))
+    return result
+
+
+def print_report(r):
+    period = r["tick_period_ms"]
+    answer = r["window_answer_ms"]
+    print(f"\nvorkelDDE soak, {r['seconds']:g} s, sending on, "
+          f"station {'running' if r['station_alive'] else 'GONE'} at the end")
+    print(f"  ticks run                   {r['ticks']}")
+    print(f"  commands received           {r['commands_received']}")
+    print(f"  commands malformed or cut   {r['commands_malformed']}")
+    print(f"  commands missed             {r['commands_missed']}")
+    print(f"  commands repeated           {r['commands_repeated']}")
+    print(f"  commands not for the record {r['commands_unexpected']}")
+    print(f"  tick period                 median {period['median']:.1f} ms, "
+          f"worst {period['worst']:.1f} ms (least {period['least']:.1f} ms)")
+    print(f"  window answers (WM_NULL)    median {answer['median']:.2f} ms, worst "
+          f"{answer['worst']:.1f} ms; {r['window_unanswered']} of {r['window_samples']} "
+          f"samples unanswered within 1.5 s")
+    print(f"  {'resources (after warm-up)':30} {'start':>10} {'end':>10} {'growth':>8} "
+          f"{'allowed':>8}")
+    for row in r["resources"]:
+        print(f"  {row['figure']:30} {row['start']:>10} {row['end']:>10} {row['growth']:>+8} "
+              f"{row['allowed']:>8}  {'ok' if row['ok'] else 'GREW'}  {row['note']}")
+    per_tick = r["heap_per_tick"]
+    print(f"  heap growth per tick        {per_tick['bytes']:.1f} B in {per_tick['blocks']:.2f} "
+          f"blocks (answers of up to {r['answer_bytes']} B; Wine's DDEML keeps each answer and "
+          f"about 20 B, in 2 blocks)")
+    for bad in r["unexpected"]:
+        print(f"  tick {bad['tick']}: sent {bad['sent']!r}, expected {bad['expected']!r}")
+    print(f"  verdict                     {'PASS' if r['ok'] else 'FAIL'}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--seconds", type=float, default=600, help="length of the run (600)")
+    parser.add_argument("--build", default=str(ROOT / "build" / "windows"),
+                        help="the windows preset's build directory")
+    parser.add_argument("--speed", type=float, default=2,
+                        help="seconds of the pass per tick (2)")
+    parser.add_argument("--every", type=float, default=60,
+                        help="seconds between resource samples (60)")
+    parser.add_argument("--check", action="store_true", help="exit 1 unless every figure holds")
+    parser.add_argument("--json", help="also write the figures to this file")
+    args = parser.parse_args()
+    if args.seconds < 30:
+        parser.error("a soak needs at least 30 seconds")
+    result = soak(args)
+    print_report(result)
+    if args.json:
+        Path(args.json).write_text(json.dumps(result, indent=1))
+    return 0 if result["ok"] or not args.check else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
