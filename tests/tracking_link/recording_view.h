@@ -5,11 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "station/station_view.h"
+#include "tools/win/field_only_view.h"
 
 namespace vorkel::testing {
 
-class RecordingView final : public StationView {
+class RecordingView final : public FieldOnlyView {
   public:
     std::vector<std::pair<Field, std::wstring>> writes;
 
@@ -26,17 +26,6 @@ class RecordingView final : public StationView {
     void setFieldText(Field field, const std::wstring& text) override {
         writes.emplace_back(field, text);
     }
-    void setTextColour(Field, Colour) override {}
-    bool rawTextBold() const override { return false; }
-    void setRawTextBold(bool) override {}
-    bool sendTicked() const override { return false; }
-    void untickSend() override {}
-    bool normalSelected() const override { return true; }
-    void raiseTopmost() override {}
-    void moveToScreenTop() override {}
-    void setBackground(Surface, Colour) override {}
-    void disableFrame(Frame) override {}
-    void showFailure(bool) override {}
 };
 
 }  // namespace vorkel::testing

@@ -4,7 +4,6 @@
 
 // clang-format off
 #include <windows.h>
-#include <shellapi.h>
 // clang-format on
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "links/dde_tracking_link.h"
+#include "tools/win/field_only_view.h"
 
 namespace {
 
@@ -27,11 +27,6 @@ constexpr wchar_t kUsage[] =
     L"  --out FILE         one line per request: number, ok/fail, milliseconds, text\n"
     L"  --bench            print median, 99th percentile and maximum of the round trips\n";
 
-struct LocalTraits {
-    using Handle = HLOCAL;
-    static Handle empty() { return nullptr; }
-    static void release(Handle handle) { LocalFree(handle); }
-};
 struct FileTraits {
     using Handle = std::FILE*;
     static Handle empty() { return nullptr; }
@@ -39,7 +34,7 @@ struct FileTraits {
 };
 
 // Remembers Label1, the only field the link writes.
-class LabelView final : public vorkel::StationView {
+class LabelView final : public vorkel::testing::FieldOnlyView {
   public:
     std::wstring label;
 
@@ -51,17 +46,6 @@ class LabelView final : public vorkel::StationView {
             label = text;
         }
     }
-    void setTextColour(vorkel::Field, vorkel::Colour) override {}
-    bool rawTextBold() const override { return false; }
-    void setRawTextBold(bool) override {}
-    bool sendTicked() const override { return false; }
-    void untickSend() override {}
-    bool normalSelected() const override { return true; }
-    void raiseTopmost() override {}
-    void moveToScreenTop() override {}
-    void setBackground(vorkel::Surface, vorkel::Colour) override {}
-    void disableFrame(vorkel::Frame) override {}
-    void showFailure(bool) override {}
 };
 
 // Does what the station's message loop does between ticks, for `milliseconds`.
@@ -201,15 +185,9 @@ int run(int argc, wchar_t** argv) {
 
 }  // namespace
 
-int main() {
-    int argc = 0;
-    const vorkel::win::UniqueHandle<LocalTraits> arguments(
-        CommandLineToArgvW(GetCommandLineW(), &argc));
-    if (!arguments) {
-        return 2;
-    }
+int wmain(int argc, wchar_t** argv) {
     try {
-        return run(argc, static_cast<wchar_t**>(arguments.get()));
+        return run(argc, argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tracking_probe: %s\n", e.what());
         return 1;

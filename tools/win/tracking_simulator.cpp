@@ -5,7 +5,6 @@
 // clang-format off
 #include <windows.h>
 #include <ddeml.h>
-#include <shellapi.h>
 // clang-format on
 
 #include <algorithm>
@@ -67,11 +66,6 @@ struct KernelTraits {
     using Handle = HANDLE;
     static Handle empty() { return nullptr; }
     static void release(Handle handle) { CloseHandle(handle); }
-};
-struct LocalTraits {
-    using Handle = HLOCAL;
-    static Handle empty() { return nullptr; }
-    static void release(Handle handle) { LocalFree(handle); }
 };
 
 enum class Source { Fixed, Script, Pass, Random };
@@ -699,15 +693,9 @@ int run(int argc, wchar_t** argv) {
 
 }  // namespace
 
-int main() {
-    int argc = 0;
-    const vorkel::win::UniqueHandle<LocalTraits> arguments(
-        CommandLineToArgvW(GetCommandLineW(), &argc));
-    if (!arguments) {
-        return 2;
-    }
+int wmain(int argc, wchar_t** argv) {
     try {
-        return run(argc, static_cast<wchar_t**>(arguments.get()));
+        return run(argc, argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tracking_simulator: %s\n", e.what());
         return 1;
