@@ -64,8 +64,8 @@ void Station::runTrackingTick() {
         showError();
     }
     tickRunning_ = false;
-    if (stopPending_) {
-        stopPending_ = false;
+    while (stopsPending_ > 0) {
+        --stopsPending_;
         stopRotor();
     }
 }
@@ -122,7 +122,7 @@ Status Station::trackOnce() {
 
 void Station::stopRotor() {
     if (tickRunning_) {
-        stopPending_ = true;  // runs as soon as the current tick ends, never inside it
+        ++stopsPending_;  // runs as soon as the current tick ends, never inside it
         return;
     }
     if (!sendToRotor(stopCommand()).ok()) {

@@ -35,7 +35,8 @@ class Station {
     // A tick waits for the tracking program inside a message loop that can deliver further
     // ticks and button presses; they must not run inside it.
     bool tickRunning_ = false;
-    bool stopPending_ = false;
+    // Presses of Stop that arrived during a tick: each one is a stop command of its own.
+    int stopsPending_ = 0;
 };
 
 }  // namespace vorkel
