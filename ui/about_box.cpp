@@ -8,8 +8,10 @@
 #include <memory>
 
 #include "links/unique_handle.h"
+#include "ui/focus_memory.h"
 #include "ui/frm_about_layout.h"
 #include "ui/gdi.h"
+#include "ui/test_queries.h"
 #include "ui/top_level_windows.h"
 #include "ui/twips.h"
 
@@ -26,19 +28,6 @@ constexpr DWORD kPictureExStyle = WS_EX_CLIENTEDGE;  // the sunken 2-pixel borde
 
 using UniquePen = win::UniqueHandle<GdiObjectTraits<HPEN>>;
 using UniqueBitmap = win::UniqueHandle<GdiObjectTraits<HBITMAP>>;
-
-// Keeps a GDI object selected into a device context for one scope.
-class Selection {
-  public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    ~Selection() { SelectObject(dc_, old_); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-  private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
 
 class PaintScope {
   public:
@@ -91,7 +80,6 @@ class AboutBox {
     void showPicture(HINSTANCE instance);
     LRESULT colourFor(HDC dc, HWND child) const;
     void paintSeparator() const;
-    void keepFocus(bool active);
     HWND control(ControlId id) const;
 
     HWND hwnd_ = nullptr;
@@ -99,7 +87,7 @@ class AboutBox {
     FontCache fonts_;
     UniqueBitmap picture_;  // outlives the picture box: the window is gone before the object
     std::map<ControlId, HWND> controls_;
-    HWND lastFocus_ = nullptr;
+    FocusMemory focus_;
     bool registered_ = false;
 };
 
@@ -196,13 +184,10 @@ LRESULT AboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             closeAboutBox();
             return 0;
         case WM_ACTIVATE:
-            keepFocus(LOWORD(wParam) != WA_INACTIVE);
+            focus_.onActivate(hwnd_, wParam);
             return 0;
         case WM_SETFOCUS:
-            // Focus given to the box itself goes on to the widget that had it last.
-            if (lastFocus_) {
-                SetFocus(lastFocus_);
-            }
+            focus_.restore();
             return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
@@ -210,8 +195,13 @@ LRESULT AboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT:
             paintSeparator();
             return 0;
-        default:
+        default: {
+            LRESULT answer = 0;
+            if (answerTestQuery(hwnd_, message, wParam, lParam, answer)) {
+                return answer;
+            }
             return DefWindowProcW(hwnd_, message, wParam, lParam);
+        }
     }
 }
 
@@ -226,7 +216,7 @@ void AboutBox::createWidgets(HINSTANCE instance) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(w.font)), FALSE);
         controls_[w.id] = child;
     }
-    lastFocus_ = control(frm_about::kCmdOk);
+    focus_.remember(control(frm_about::kCmdOk));
     showPicture(instance);
 }
 
@@ -274,19 +264,6 @@ void AboutBox::paintSeparator() const {
             MoveToEx(paint.dc(), left, top + row, nullptr);
             LineTo(paint.dc(), right, top + row);
         }
-    }
-}
-
-void AboutBox::keepFocus(bool active) {
-    if (!active) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(hwnd_, focus)) {
-            lastFocus_ = focus;
-        }
-        return;
-    }
-    if (lastFocus_ && !IsIconic(hwnd_)) {
-        SetFocus(lastFocus_);
     }
 }
 

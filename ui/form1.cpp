@@ -6,7 +6,7 @@
 #include "station/station.h"
 #include "ui/about_box.h"
 #include "ui/frame_panel.h"
-#include "ui/resource_use.h"
+#include "ui/test_queries.h"
 #include "ui/top_level_windows.h"
 #include "ui/window_timer.h"
 
@@ -99,7 +99,8 @@ bool Form1::open(HINSTANCE instance, int showCommand) {
     runStation([this] { running_->station.startStation(); });
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
-    SetFocus(control(form1::kOptNormal));
+    focus_.remember(control(form1::kOptNormal));
+    focus_.restore();
     return true;
 }
 
@@ -159,12 +160,19 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             topLevelWindowClosed(hwnd_);
             hwnd_ = nullptr;
             return 0;
-        case kQueryFontMessage:
-            return queryFont(static_cast<ControlId>(wParam));
-        case kQueryResourcesMessage:
-            return static_cast<LRESULT>(measureResource(wParam));
-        default:
+        case WM_ACTIVATE:
+            focus_.onActivate(hwnd_, wParam);
+            return 0;
+        case WM_SETFOCUS:
+            focus_.restore();
+            return 0;
+        default: {
+            LRESULT answer = 0;
+            if (answerTestQuery(hwnd_, message, wParam, lParam, answer)) {
+                return answer;
+            }
             return DefWindowProcW(hwnd_, message, wParam, lParam);
+        }
     }
 }
 
@@ -183,21 +191,32 @@ void Form1::runStation(Call call) {
 }
 
 void Form1::createWidgets(HINSTANCE instance) {
-    for (const form1::Widget& w : form1::widgets()) {
-        const RECT place = w.place.toPixels(dpi_);
-        HWND parent = w.container == form1::kWindow ? hwnd_ : control(w.container);
-        const DWORD exStyle = w.kind == Kind::TextBox ? WS_EX_CLIENTEDGE : 0;  // sunken field
-        HWND child =
-            CreateWindowExW(exStyle, classFor(w.kind), w.text, styleFor(w), place.left, place.top,
-                            place.right - place.left, place.bottom - place.top, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(w.id)), instance, nullptr);
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->get(w.font)), FALSE);
-        controls_[w.id] = child;
-        if (w.textColour) {
-            textColours_[w.id] = *w.textColour;
+    // Each widget created lies beneath those created before it in its container: static texts
+    // come last, beneath every other widget, and the others keep the table's order, which is
+    // the tab order.
+    for (const bool labels : {false, true}) {
+        for (const form1::Widget& w : form1::widgets()) {
+            if ((w.kind == Kind::Label) == labels) {
+                createWidget(instance, w);
+            }
         }
     }
     SendMessageW(control(form1::kOptNormal), BM_SETCHECK, BST_CHECKED, 0);
+}
+
+void Form1::createWidget(HINSTANCE instance, const form1::Widget& w) {
+    const RECT place = w.place.toPixels(dpi_);
+    HWND parent = w.container == form1::kWindow ? hwnd_ : control(w.container);
+    const DWORD exStyle = w.kind == Kind::TextBox ? WS_EX_CLIENTEDGE : 0;  // sunken field
+    HWND child =
+        CreateWindowExW(exStyle, classFor(w.kind), w.text, styleFor(w), place.left, place.top,
+                        place.right - place.left, place.bottom - place.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(w.id)), instance, nullptr);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->get(w.font)), FALSE);
+    controls_[w.id] = child;
+    if (w.textColour) {
+        textColours_[w.id] = *w.textColour;
+    }
 }
 
 HWND Form1::control(ControlId id) const {
@@ -235,17 +254,6 @@ void Form1::eraseBackground(HDC dc) {
     FillRect(dc, &area,
              background != backgrounds_.end() ? background->second.second.get()
                                               : GetSysColorBrush(COLOR_BTNFACE));
-}
-
-LRESULT Form1::queryFont(ControlId id) const {
-    HWND child = control(id);
-    HFONT font = child ? reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)) : nullptr;
-    LOGFONTW lf{};
-    if (!font || GetObjectW(font, sizeof lf, &lf) == 0) {
-        return 0;
-    }
-    return MAKELRESULT(static_cast<WORD>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight),
-                       static_cast<WORD>(lf.lfWeight));
 }
 
 std::wstring Form1::fieldText(Field field) const {

@@ -8,15 +8,11 @@
 #include <string>
 
 #include "station/station_view.h"
+#include "ui/focus_memory.h"
 #include "ui/form1_layout.h"
 #include "ui/gdi.h"
 
 namespace vorkel::ui {
-
-// Asks the window for a widget's font, for tests: fonts cannot be read from another process.
-// wParam is the control id; the answer is the font's weight in the high word and its height
-// in pixels in the low word.
-inline constexpr UINT kQueryFontMessage = WM_APP + 1;
 
 class Form1 final : public StationView {
   public:
@@ -50,9 +46,9 @@ class Form1 final : public StationView {
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void createWidgets(HINSTANCE instance);
+    void createWidget(HINSTANCE instance, const form1::Widget& w);
     LRESULT colourFor(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
     void eraseBackground(HDC dc);
-    LRESULT queryFont(form1::ControlId id) const;
     // Runs one piece of station logic; a close that arrives meanwhile waits until it returns.
     template <typename Call>
     void runStation(Call call);
@@ -64,6 +60,7 @@ class Form1 final : public StationView {
     std::map<form1::ControlId, HWND> controls_;
     std::map<form1::ControlId, Colour> textColours_;
     std::map<form1::ControlId, std::pair<Colour, UniqueBrush>> backgrounds_;
+    FocusMemory focus_;
     bool label1Bold_ = false;
     bool failureShown_ = false;
     int stationDepth_ = 0;

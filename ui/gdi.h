@@ -1,4 +1,4 @@
-// Owners for the GDI objects the windows create: fonts and brushes.
+// Owners for the GDI objects the windows create (fonts, brushes), and guards for device contexts.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +21,38 @@ struct GdiObjectTraits {
 using UniqueFont = win::UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBrush = win::UniqueHandle<GdiObjectTraits<HBRUSH>>;
 
-// A widget's typeface: "MS Sans Serif" at a size in points, regular or bold.
+// Keeps a GDI object selected into a device context for one scope.
+class Selection {
+  public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    ~Selection() { SelectObject(dc_, old_); }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+  private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// The device context of a window (of the screen for null), for one scope.
+class WindowDc {
+  public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};
+
+// A widget's typeface at a size in points, regular or bold.
 struct FontSpec {
     int centipoints = 825;  // 8.25 pt
     bool bold = false;
@@ -31,7 +62,12 @@ struct FontSpec {
     }
 };
 
-// Creates each font once per window and keeps it for the window's life.
+UniqueFont makeFont(const std::wstring& face, FontSpec spec, int dpi);
+
+// The face a font is realized in: what the system drew it with, not what was asked for.
+std::wstring realizedFace(HDC dc, HFONT font);
+
+// Creates each font once per window, in the widgets' face, and keeps it for the window's life.
 class FontCache {
   public:
     explicit FontCache(int dpi) : dpi_(dpi) {}

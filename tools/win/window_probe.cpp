@@ -4,6 +4,9 @@
 //   window_probe.exe windows                    top-level windows, one JSON object a line
 //   window_probe.exe widgets TITLE              the widgets of the window whose title starts so
 //   window_probe.exe font TITLE ID              weight and pixel height of a widget's font
+//   window_probe.exe face TITLE ID              the face a widget's font is realized in
+//   window_probe.exe caption TITLE ID           the pixels a widget's caption takes in its font,
+//                                               and the room the widget leaves for it
 //   window_probe.exe press TITLE ID [N [MS]]    a button press as the button itself sends it;
 //                                               N presses MS milliseconds apart (default 1, 0)
 //   window_probe.exe click X Y                  a real mouse click at screen coordinates
@@ -35,11 +38,16 @@
 #include <string>
 #include <vector>
 
+#include "ui/form1_layout.h"
+#include "ui/test_queries.h"
+
 namespace {
 
-constexpr UINT kQueryFontMessage = WM_APP + 1;       // answered by the station's main window
-constexpr UINT kQueryResourcesMessage = WM_APP + 2;  // likewise (ui/resource_use.h)
-constexpr int kLabel1 = 103;
+using vorkel::ui::kQueryCaptionMessage;
+using vorkel::ui::kQueryFaceMessage;
+using vorkel::ui::kQueryFontMessage;
+using vorkel::ui::kQueryResourcesMessage;
+constexpr int kLabel1 = vorkel::ui::form1::kLabel1;
 // A window that takes longer than this to answer counts as hung.
 constexpr UINT kAnswerMilliseconds = 1500;
 
@@ -184,14 +192,19 @@ BOOL CALLBACK printWidget(HWND widget, LPARAM) {
     const LONG_PTR style = GetWindowLongPtrW(widget, GWL_STYLE);
     const LONG_PTR exStyle = GetWindowLongPtrW(widget, GWL_EXSTYLE);
     const LRESULT checked = SendMessageW(widget, BM_GETCHECK, 0, 0);
+    int above = 0;  // siblings stacked above it: 0 for the topmost of its container
+    for (HWND sibling = GetWindow(widget, GW_HWNDPREV); sibling;
+         sibling = GetWindow(sibling, GW_HWNDPREV)) {
+        ++above;
+    }
     std::printf(
         "{\"id\":%d,\"parent\":%d,\"class\":%s,\"text\":%s,%s,\"enabled\":%s,"
-        "\"visible\":%s,\"checked\":%s,\"style\":%lld,\"exstyle\":%lld}\n",
+        "\"visible\":%s,\"checked\":%s,\"style\":%lld,\"exstyle\":%lld,\"z\":%d}\n",
         GetDlgCtrlID(widget), GetDlgCtrlID(GetParent(widget)), json(className(widget)).c_str(),
         json(windowText(widget)).c_str(), rectJson(widget).c_str(),
         IsWindowEnabled(widget) ? "true" : "false", IsWindowVisible(widget) ? "true" : "false",
         checked == BST_CHECKED ? "true" : "false", static_cast<long long>(style),
-        static_cast<long long>(exStyle));
+        static_cast<long long>(exStyle), above);
     return TRUE;
 }
 
@@ -486,6 +499,30 @@ int run(int argc, wchar_t** argv) {
         SendMessageTimeoutW(window, kQueryFontMessage, static_cast<WPARAM>(_wtoi(argv[3])), 0,
                             SMTO_ABORTIFHUNG, 2000, &answer);
         std::printf("{\"weight\":%u,\"height\":%u}\n", HIWORD(answer), LOWORD(answer));
+        return 0;
+    }
+    if (command == L"face") {
+        DWORD_PTR atom = 0;
+        SendMessageTimeoutW(window, kQueryFaceMessage, static_cast<WPARAM>(_wtoi(argv[3])), 0,
+                            SMTO_ABORTIFHUNG, 2000, &atom);
+        wchar_t face[LF_FACESIZE] = {};
+        if (atom != 0) {
+            GlobalGetAtomNameW(static_cast<ATOM>(atom), face, LF_FACESIZE);
+            GlobalDeleteAtom(static_cast<ATOM>(atom));
+        }
+        std::printf("{\"face\":%s}\n", json(face).c_str());
+        return atom != 0 ? 0 : 2;
+    }
+    if (command == L"caption") {
+        DWORD_PTR widths = 0;
+        DWORD_PTR heights = 0;
+        const auto id = static_cast<WPARAM>(_wtoi(argv[3]));
+        SendMessageTimeoutW(window, kQueryCaptionMessage, id, vorkel::ui::kCaptionWidths,
+                            SMTO_ABORTIFHUNG, 2000, &widths);
+        SendMessageTimeoutW(window, kQueryCaptionMessage, id, vorkel::ui::kCaptionHeights,
+                            SMTO_ABORTIFHUNG, 2000, &heights);
+        std::printf("{\"width\":%u,\"room\":%u,\"height\":%u,\"roomHeight\":%u}\n", LOWORD(widths),
+                    HIWORD(widths), LOWORD(heights), HIWORD(heights));
         return 0;
     }
     if (command == L"press") {

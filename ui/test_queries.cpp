@@ -1,4 +1,8 @@
-#include "ui/resource_use.h"
+// Answers to the test queries, computed inside the station's process.
+#include "ui/test_queries.h"
+
+#include "ui/caption_fit.h"
+#include "ui/gdi.h"
 
 #include <algorithm>
 #include <cstring>
@@ -74,8 +78,6 @@ std::int64_t gdiObjects() {
 #endif
 }
 
-}  // namespace
-
 std::int64_t measureResource(WPARAM figure) {
     switch (static_cast<ResourceFigure>(figure)) {
         case ResourceFigure::heapBytes:
@@ -90,6 +92,69 @@ std::int64_t measureResource(WPARAM figure) {
         }
     }
     return -1;
+}
+
+LRESULT fontOf(HWND control) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    if (!font || GetObjectW(font, sizeof lf, &lf) == 0) {
+        return 0;
+    }
+    return MAKELRESULT(static_cast<WORD>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight),
+                       static_cast<WORD>(lf.lfWeight));
+}
+
+LRESULT captionOf(HWND control, LPARAM which) {
+    CaptionKind kind{};
+    if (!captionKindOf(control, kind)) {
+        return 0;
+    }
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    RECT area{};
+    GetClientRect(control, &area);
+    WindowDc dc(control);
+    Selection selected(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const CaptionMeasure m =
+        measureCaption(dc.get(), text, kind, SIZE{area.right - area.left, area.bottom - area.top});
+    return which == kCaptionHeights ? MAKELRESULT(m.text.cy, m.room.cy)
+                                    : MAKELRESULT(m.text.cx, m.room.cx);
+}
+
+LRESULT faceOf(HWND control) {
+    WindowDc dc(control);
+    const std::wstring face =
+        realizedFace(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    return GlobalAddAtomW(face.c_str());
+}
+
+}  // namespace
+
+bool answerTestQuery(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer) {
+    if (message == kQueryResourcesMessage) {
+        answer = static_cast<LRESULT>(measureResource(wParam));
+        return true;
+    }
+    if (message != kQueryFontMessage && message != kQueryCaptionMessage &&
+        message != kQueryFaceMessage) {
+        return false;
+    }
+    HWND control = GetDlgItem(window, static_cast<int>(wParam));
+    if (!control) {
+        // Widgets inside a frame are the frame's children.
+        control = FindWindowExW(window, nullptr, nullptr, nullptr);
+        HWND found = nullptr;
+        for (HWND child = control; child && !found; child = GetWindow(child, GW_HWNDNEXT)) {
+            found = GetDlgItem(child, static_cast<int>(wParam));
+        }
+        control = found;
+    }
+    answer = !control                          ? 0
+             : message == kQueryFontMessage    ? fontOf(control)
+             : message == kQueryCaptionMessage ? captionOf(control, lParam)
+                                               : faceOf(control);
+    return true;
 }
 
 }  // namespace vorkel::ui
