@@ -5,17 +5,21 @@ a satellite pass, pointing the simulated rotor controller on COM1.
 With a display the operator uses the window; the rotor controller's log scrolls in the terminal;
 closing the station (or Ctrl-C) ends everything. Without a display (or with --headless) it runs
 on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
+With --pictures DIR it also saves the README's pictures there: the main window during the pass,
+and the about box.
 """
 
 import argparse
 import os
+import subprocess
 import sys
 import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
-from station_rig import StationRig  # noqa: E402
+from station_rig import BOX_TITLE, TITLE, StationRig  # noqa: E402
+from wine_session import wait_until  # noqa: E402
 
 
 def describe(event):
@@ -33,6 +37,28 @@ def describe(event):
     return None
 
 
+def crop_window(rig, shot, window, path):
+    left, top, right, bottom = window["rect"]
+    subprocess.run(["convert", str(shot), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                    "+repage", "-strip", str(path)], check=True)
+    print(f"picture: {path}")
+
+
+def save_pictures(rig, folder):
+    """The main window as the pass goes on, then the about box beside it."""
+    folder.mkdir(parents=True, exist_ok=True)
+    shot = rig.screenshot(folder / "screen.png")
+    crop_window(rig, shot, rig.main_window(), folder / "main-window.png")
+    rig.probe("move", TITLE, 700, 0)  # out of the way: the topmost main window would cover it
+    rig.press("cmd_acerca")
+    box = wait_until(lambda: next((w for w in rig.windows()
+                                   if w["title"].startswith(BOX_TITLE)), None), timeout=10)
+    time.sleep(1)
+    shot = rig.screenshot(folder / "screen.png")
+    crop_window(rig, shot, box, folder / "about-box.png")
+    (folder / "screen.png").unlink()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -43,13 +69,15 @@ def main():
     parser.add_argument("--speed", default="20",
                         help="seconds of the pass per second of the demo (default 20)")
     parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
+    parser.add_argument("--pictures", metavar="DIR",
+                        help="save pictures of both windows there (runs headless)")
     args = parser.parse_args()
-    headless = args.headless or not os.environ.get("DISPLAY")
+    headless = args.headless or args.pictures or not os.environ.get("DISPLAY")
     if headless:
         os.environ.pop("DISPLAY", None)
 
     tracker = ["--pass", "AO-7", "--speed", args.speed, "--advance", "second"]
-    with StationRig(args.build, tracker=tracker) as rig:
+    with StationRig(args.build, tracker=tracker, managed_windows=not headless) as rig:
         print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}")
         print("tracking program: simulated pass of AO-7")
         rig.start_station()
@@ -81,6 +109,8 @@ def main():
                 print("station window: " + (window["title"] if window else "gone"))
                 fields = {k: v["text"] for k, v in rig.widgets().items() if k.startswith("txt_")}
                 print("fields: " + ", ".join(f"{k}={v!r}" for k, v in fields.items()))
+                if args.pictures:
+                    save_pictures(rig, Path(args.pictures))
         except KeyboardInterrupt:
             print("\nstopping")
         points = len(rig.line.events("point"))

@@ -14,9 +14,9 @@ from rotor_line import RotorLine
 
 
 class RotorRig:
-    def __init__(self, prefix, port=1, display=None):
+    def __init__(self, prefix, port=1, display=None, wine_fonts=True, managed_windows=False):
         self.port = port
-        self.wine = WineSession(prefix, display)
+        self.wine = WineSession(prefix, display, wine_fonts, managed_windows)
         self.line = None
         self._lines = []
         self._saved = None

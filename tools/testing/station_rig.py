@@ -26,13 +26,24 @@ IDS = dict(Frame1=100, Frame2=101, Frame3=102, Label1=103, Label2=104, Label3=10
            Label5=107, txt_nombre=108, txt_azi=109, txt_ele=110, txt_iazi=111, txt_iele=112,
            txt_down=113, txt_up=114, Opt_normal=115, Opt_invertido=116, chk_update=117,
            cmd_stop=118, cmd_acerca=119)
+# The about box's (ui/frm_about_layout.h); its title is matched by its ASCII start.
+BOX_TITLE = "Informaci"
+BOX_IDS = dict(cmdOK=1, picIcon=200, lblTitle=201, lblVersion=202, lblDescription=203,
+               lblDisclaimer=204)
+# The widgets with a caption, by window: what the caption checks measure.
+CAPTIONED = {TITLE: ["Label2", "Label3", "Label4", "Label5", "Opt_normal", "Opt_invertido",
+                     "chk_update", "cmd_stop", "cmd_acerca"],
+             BOX_TITLE: ["cmdOK", "lblTitle", "lblVersion", "lblDescription", "lblDisclaimer"]}
 VK_TAB, VK_SPACE, VK_RETURN, VK_ESCAPE, VK_RIGHT = 0x09, 0x20, 0x0D, 0x1B, 0x27
 
 
 class StationRig:
-    def __init__(self, build_dir, tracker=("--pass", "AO-7"), display=None, prefix=None):
+    def __init__(self, build_dir, tracker=("--pass", "AO-7"), display=None, prefix=None,
+                 wine_fonts=True, managed_windows=False):
         self.build = Path(build_dir).resolve()
-        self.rotor = RotorRig(prefix or self.build / "wineprefix", display=display)
+        default_prefix = self.build / ("wineprefix" if wine_fonts else "wineprefix-without-fonts")
+        self.rotor = RotorRig(prefix or default_prefix, display=display, wine_fonts=wine_fonts,
+                              managed_windows=managed_windows)
         self.tracker_args = list(tracker) if tracker is not None else None
         self.tracker = None
         self.station = None
@@ -143,6 +154,39 @@ class StationRig:
         code, out = self.probe("font", TITLE, IDS[name])
         return json.loads(out.strip().splitlines()[-1])
 
+    def face(self, name, title=TITLE):
+        """The face a widget's font is realized in, as the station's own process sees it."""
+        ids = IDS if title == TITLE else BOX_IDS
+        code, out = self.probe("face", title, ids[name])
+        return json.loads(out.strip().splitlines()[-1])["face"]
+
+    def caption(self, name, title=TITLE):
+        """What a widget's caption takes and the room its widget leaves, in pixels."""
+        ids = IDS if title == TITLE else BOX_IDS
+        code, out = self.probe("caption", title, ids[name])
+        return json.loads(out.strip().splitlines()[-1])
+
+    def captions(self):
+        """Face and caption measures of every captioned widget of both windows (the about
+        box is opened for it and closed again), one line each for the test log."""
+        self.press("cmd_acerca")
+        if not wait_until(lambda: any(w["title"].startswith(BOX_TITLE) for w in self.windows()),
+                          timeout=10):
+            raise RuntimeError("the about box did not open")
+        found = {}
+        try:
+            for title, names in CAPTIONED.items():
+                for name in names:
+                    found[name] = dict(self.caption(name, title), face=self.face(name, title))
+        finally:
+            self.probe("close", BOX_TITLE)
+            wait_until(lambda: not any(w["title"].startswith(BOX_TITLE)
+                                       for w in self.windows()), timeout=10)
+        for name, m in found.items():
+            print(f"caption {name}: {m['face']}, {m['width']}x{m['height']} px "
+                  f"in {m['room']}x{m['roomHeight']}", flush=True)
+        return found
+
     def keys(self, *vks, title=TITLE):
         return self.probe("keys", title, *vks)[0] == 0
 
@@ -158,6 +202,23 @@ class StationRig:
         subprocess.run(["import", "-window", "root", "-depth", "8", str(path)], env=self.env,
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return Path(path)
+
+    def dominant_ink(self, path, rect, inset=3):
+        """The commonest colour of a screen rectangle of a screenshot, less its edges (inset
+        pixels) and its commonest colour, the background: the colour of the text drawn there,
+        whether the face is a bitmap one or an anti-aliased TrueType one."""
+        left, top, right, bottom = rect[0] + inset, rect[1] + inset, rect[2] - inset, rect[3] - inset
+        out = subprocess.check_output(
+            ["convert", str(path), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+             "-depth", "8", "-format", "%c", "histogram:info:-"], text=True)
+        counts = []
+        for line in out.splitlines():
+            if ":" in line and "(" in line:
+                count = int(line.split(":")[0])
+                rgb = line.split("(")[1].split(")")[0].split(",")
+                counts.append((count, tuple(int(float(v)) for v in rgb[:3])))
+        counts.sort(reverse=True)
+        return counts[1][1] if len(counts) > 1 else None
 
     def pixel(self, path, x, y):
         """The (red, green, blue) of one pixel of a screenshot."""

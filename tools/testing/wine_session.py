@@ -20,8 +20,15 @@ TOOLS = Path(__file__).resolve().parent.parent
 
 
 class WineSession:
-    def __init__(self, prefix, display=None):
+    def __init__(self, prefix, display=None, wine_fonts=True, managed_windows=False):
         self.prefix = Path(prefix).resolve()
+        # On a screen without a window manager (ours), windows are left to Wine alone: it
+        # draws their title bars, and no configure events from a manager that is not there
+        # can undo a move or resize, nor hold a closing window for 2 s waiting for one.
+        # A user's display with a manager keeps the manager in charge.
+        self.managed_windows = managed_windows
+        # Without them the prefix is as a user's may be: "MS Sans Serif" is not Wine's own face.
+        self.wine_fonts = wine_fonts
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -33,12 +40,14 @@ class WineSession:
 
     # -- lifetime -------------------------------------------------------------------------
     def __enter__(self):
-        subprocess.run([str(TOOLS / "wine" / "ensure-prefix.sh"), str(self.prefix)],
+        subprocess.run([str(TOOLS / "wine" / "ensure-prefix.sh"), str(self.prefix),
+                        "with-wine-fonts" if self.wine_fonts else "without-wine-fonts"],
                        check=True, env=self.env)
         try:
             if not self.env.get("DISPLAY"):
                 self._start_xvfb()
             self._start_persistent_server()
+            self._set_window_management()
         except BaseException:
             self.close()  # no Xvfb left behind
             raise
@@ -60,6 +69,13 @@ class WineSession:
                 subprocess.run(["wineserver", "-k"], env=self.env)
                 subprocess.run(["wineserver", "-w"], env=self.env)
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def _set_window_management(self):
+        key = r"HKCU\Software\Wine\X11 Driver"
+        change = (["add", key, "/v", "Managed", "/d", "N", "/f"] if not self.managed_windows
+                  else ["delete", key, "/v", "Managed", "/f"])
+        subprocess.run(["wine", "reg", *change], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
 
     def __exit__(self, *exc):
         self.close()

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Makes the private Wine prefix PREFIX once (about 8 s), safely when several tests ask at once.
-# Wine's own bitmap "MS Sans Serif" is put in, as on Windows. Mono and Gecko are turned off: the station needs neither, and their installers would ask.
+# Makes the private Wine prefix PREFIX once (about 8 s), safely when several tests ask at once,
+# with Wine's own bitmap "MS Sans Serif" in it, as Windows has it. Mono and Gecko are turned off:
+# the station needs neither, and their installers would ask.
+#   ensure-prefix.sh PREFIX [with-wine-fonts|without-wine-fonts]
 set -euo pipefail
 prefix=$1
+wine_fonts=${2:-with-wine-fonts}  # or without-wine-fonts: a prefix as a user may have it
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
@@ -10,8 +13,11 @@ if [ ! -f "$prefix/.vorkel-ready" ]; then
     export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w
-    # Debian's Wine does not find its own fonts, so "MS Sans Serif" would be realized in a
-    # wider, anti-aliased fontconfig face; the bitmap face in the prefix's Fonts folder is found.
-    cp /usr/share/wine/fonts/sserif*.fon "$prefix/drive_c/windows/Fonts/"
     touch "$prefix/.vorkel-ready"
+fi
+# Debian's Wine does not find its own fonts, so "MS Sans Serif" would be realized in a wider,
+# anti-aliased fontconfig face; the bitmap face in the prefix's Fonts folder is found. Also
+# into prefixes made before this step existed.
+if [ "$wine_fonts" = with-wine-fonts ]; then
+    cp -u /usr/share/wine/fonts/sserif*.fon "$prefix/drive_c/windows/Fonts/"
 fi
