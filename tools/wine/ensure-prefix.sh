@@ -16,8 +16,10 @@ if [ ! -f "$prefix/.vorkel-ready" ]; then
     touch "$prefix/.vorkel-ready"
 fi
 # Debian's Wine does not find its own fonts, so "MS Sans Serif" would be realized in a wider,
-# anti-aliased fontconfig face; the bitmap face in the prefix's Fonts folder is found. Also
-# into prefixes made before this step existed.
+# anti-aliased fontconfig face, and the title bar's buttons would show letters instead of the
+# Marlett symbols; in the prefix's Fonts folder they are found. Also into prefixes made before
+# this step existed.
 if [ "$wine_fonts" = with-wine-fonts ]; then
-    cp -u /usr/share/wine/fonts/sserif*.fon "$prefix/drive_c/windows/Fonts/"
+    cp -u /usr/share/wine/fonts/sserif*.fon /usr/share/wine/fonts/marlett.ttf \
+        "$prefix/drive_c/windows/Fonts/"
 fi
