@@ -50,6 +50,20 @@ std::string utf8FromWide(std::wstring_view text) {
     return result;
 }
 
+std::wstring wideFromUtf8(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int narrowLength = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, nullptr, 0);
+    if (length <= 0) {
+        return L"?";
+    }
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, result.data(), length);
+    return result;
+}
+
 std::string windowsErrorText(unsigned long code) {
     return "error " + std::to_string(code) + ": " + utf8FromWide(systemMessage(code));
 }

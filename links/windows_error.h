@@ -16,5 +16,6 @@ Status windowsFailure(std::string_view operation, std::wstring_view object, unsi
 
 // Status texts are UTF-8; Windows names are UTF-16.
 std::string utf8FromWide(std::wstring_view text);
+std::wstring wideFromUtf8(std::string_view text);
 
 }  // namespace vorkel::win

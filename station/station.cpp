@@ -59,9 +59,9 @@ void Station::runTrackingTick() {
     view_.raiseTopmost();
     const Status outcome = trackOnce();
     if (outcome.ok()) {
-        view_.showFailure(false);
+        view_.showFailure({});
     } else {
-        showError();
+        showError(outcome);
     }
     tickRunning_ = false;
     while (stopsPending_ > 0) {
@@ -125,9 +125,9 @@ void Station::stopRotor() {
         ++stopsPending_;  // runs as soon as the current tick ends, never inside it
         return;
     }
-    if (!sendToRotor(stopCommand()).ok()) {
+    if (const Status sent = sendToRotor(stopCommand()); !sent.ok()) {
         // The rotor may still be turning: sending stays on so the operator sees nothing changed.
-        showError();
+        showError(sent);
         return;
     }
     view_.untickSend();
@@ -143,10 +143,10 @@ Status Station::sendToRotor(const std::wstring& command) {
     return written;
 }
 
-void Station::showError() {
+void Station::showError(const Status& failure) {
     view_.setFieldText(Field::Label1, kErrorMessage);
     view_.setRawTextBold(!view_.rawTextBold());
-    view_.showFailure(true);
+    view_.showFailure(failure.text().empty() ? std::string("failed") : failure.text());
 }
 
 }  // namespace vorkel

@@ -25,7 +25,7 @@ class Station {
     Status prepare();
     Status trackOnce();
     Status sendToRotor(const std::wstring& command);
-    void showError();
+    void showError(const Status& failure);
 
     StationView& view_;
     TrackingLink& link_;

@@ -42,8 +42,9 @@ class StationView {
     virtual void setBackground(Surface surface, Colour colour) = 0;
     virtual void disableFrame(Frame frame) = 0;
     // Label1 lies beneath the frames, so a failure is also shown where the operator looks:
-    // in the title bar, for as long as the latest tick or Stop has failed.
-    virtual void showFailure(bool failed) = 0;
+    // in the title bar, for as long as the latest tick or Stop has failed. The reason (UTF-8,
+    // e.g. "opening \\.\COM1: error 2: ...") is empty once a tick succeeds again.
+    virtual void showFailure(const std::string& reason) = 0;
 };
 
 }  // namespace vorkel

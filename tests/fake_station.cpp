@@ -98,9 +98,10 @@ void FakeView::setBackground(Surface surface, Colour colour) {
 void FakeView::disableFrame(Frame frame) {
     journal_.push_back(std::string("disable ") + name(frame));
 }
-void FakeView::showFailure(bool failed) {
-    failureShown = failed;
-    journal_.push_back(failed ? "title failed" : "title ok");
+void FakeView::showFailure(const std::string& reason) {
+    failureShown = !reason.empty();
+    failureReason = reason;
+    journal_.push_back(failureShown ? "title failed" : "title ok");
 }
 
 FakeLink::FakeLink(Journal& journal, StationView& destination)

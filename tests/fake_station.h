@@ -35,7 +35,7 @@ class FakeView : public StationView {
     void moveToScreenTop() override;
     void setBackground(Surface surface, Colour colour) override;
     void disableFrame(Frame frame) override;
-    void showFailure(bool failed) override;
+    void showFailure(const std::string& reason) override;
 
     std::map<Field, std::wstring> texts;
     Colour elevationColour = kBlack;
@@ -43,6 +43,7 @@ class FakeView : public StationView {
     bool ticked = false;
     bool normal = true;
     bool failureShown = false;
+    std::string failureReason;
 
   private:
     Journal& journal_;

@@ -170,6 +170,7 @@ TEST_F(StationTest, StopThatCannotWriteReportsAndStaysTicked) {
     EXPECT_FALSE(port.isOpen);
     EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
     EXPECT_TRUE(view.failureShown);
+    EXPECT_EQ(view.failureReason, "write");  // the port's own words reach the window
 }
 
 TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {

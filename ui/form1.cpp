@@ -3,6 +3,7 @@
 
 #include "links/dde_tracking_link.h"
 #include "links/serial_rotor_port.h"
+#include "links/windows_error.h"
 #include "station/station.h"
 #include "ui/about_box.h"
 #include "ui/frame_panel.h"
@@ -325,10 +326,19 @@ void Form1::disableFrame(Frame frame) {
     EnableWindow(control(form1::controlFor(frame)), FALSE);
 }
 
-void Form1::showFailure(bool failed) {
+void Form1::showFailure(const std::string& reason) {
+    const bool failed = !reason.empty();
     if (failed != failureShown_) {
         failureShown_ = failed;
         SetWindowTextW(hwnd_, failed ? kFailureTitle : form1::kTitle);
+    }
+    // Why the title says so, for whoever looks: a debug-output viewer on Windows, WINEDEBUG=
+    // +debugstr under Wine. Once per change of reason: a lasting fault writes one line.
+    if (reason != failureReason_) {
+        failureReason_ = reason;
+        const std::wstring line =
+            L"vorkelDDE: " + (failed ? win::wideFromUtf8(reason) : L"working again") + L"\n";
+        OutputDebugStringW(line.c_str());
     }
 }
 

@@ -38,7 +38,7 @@ class Form1 final : public StationView {
     void moveToScreenTop() override;
     void setBackground(Surface surface, Colour colour) override;
     void disableFrame(Frame frame) override;
-    void showFailure(bool failed) override;
+    void showFailure(const std::string& reason) override;
 
   private:
     struct Running;
@@ -63,6 +63,7 @@ class Form1 final : public StationView {
     FocusMemory focus_;
     bool label1Bold_ = false;
     bool failureShown_ = false;
+    std::string failureReason_;
     int stationDepth_ = 0;
     bool closePending_ = false;
     std::unique_ptr<Running> running_;

@@ -270,6 +270,10 @@ class Failures(unittest.TestCase):
             shot = r.screenshot(ARTIFACTS / "tracking-program-absent.png")
             origin = client_origin(r)
             self.assertEqual(r.pixel(shot, origin[0] + 3, origin[1] + 3), GREEN)
+            # Why, once, however many ticks failed, in the debug output.
+            reasons = r.failure_reasons()
+            self.assertEqual(len(reasons), 1, reasons)
+            self.assertIn("Orbitron", reasons[0])
 
     def test_rotor_port_missing_while_sending(self):
         with rig(["--pass", "AO-7", "--speed", "30"]) as r:
@@ -281,9 +285,14 @@ class Failures(unittest.TestCase):
             self.assertTrue(wait_until(lambda: r.text("txt_azi") != first, timeout=5))
             self.assertEqual(r.text("Label1"), ERROR_TEXT)
             # The port comes back: the next tick sends and the title is restored.
+            time.sleep(2.2)  # more failing ticks: the reason is written once
+            reasons = r.failure_reasons()
+            self.assertEqual(len(reasons), 1, reasons)
+            self.assertIn("COM1", reasons[0])
             r.rotor.new_line()
             self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=5))
             self.assertTrue(wait_until(lambda: r.main_window()["title"] == TITLE, timeout=5))
+            self.assertEqual(r.failure_reasons()[1:], ["vorkelDDE: working again"])
 
 
 class HighDpi(unittest.TestCase):

@@ -111,10 +111,19 @@ class StationRig:
 
     # -- the station ----------------------------------------------------------------------
     def start_station(self, timeout=20):
-        self.station = self.rotor.spawn([self.exe("vorkelDDE")], name="station")
+        # Its debug output (the reasons of failures) is kept: see failure_reasons().
+        self.station = self.rotor.spawn([self.exe("vorkelDDE")], name="station",
+                                        wine_debug="-all,warn+seh")
         if not wait_until(lambda: self.main_window(), timeout=timeout):
             raise RuntimeError("the station's window did not appear")
         return self.station
+
+    def failure_reasons(self):
+        """The lines the station wrote with OutputDebugString, as Wine 8 shows them (channel
+        seh, level warn): one per change of the reason its title reports a failure for."""
+        text = self.rotor.output(self.station) if self.station is not None else ""
+        return [line[line.index("vorkelDDE: "):].rstrip('"').replace("\\n", "")
+                for line in text.splitlines() if ":OutputDebugString" in line]
 
     def station_running(self):
         return self.station is not None and self.station.poll() is None

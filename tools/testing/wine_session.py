@@ -110,11 +110,13 @@ class WineSession:
         self.env["DISPLAY"] = ":" + number
 
     # -- programs -------------------------------------------------------------------------
-    def spawn(self, argv, name=None):
-        """Starts a Windows program; its output goes to a file (see output())."""
+    def spawn(self, argv, name=None, wine_debug=None):
+        """Starts a Windows program; its output goes to a file (see output()). wine_debug
+        replaces WINEDEBUG for it, e.g. "+debugstr" for its OutputDebugString lines."""
         name = name or Path(argv[0]).stem
         log = open(self._logdir / f"{name}-{len(self._children)}.log", "wb")
-        proc = subprocess.Popen(["wine", *map(str, argv)], env=self.env, stdin=subprocess.DEVNULL,
+        env = dict(self.env, WINEDEBUG=wine_debug) if wine_debug else self.env
+        proc = subprocess.Popen(["wine", *map(str, argv)], env=env, stdin=subprocess.DEVNULL,
                                 stdout=log, stderr=subprocess.STDOUT)
         proc.log_path = log.name
         log.close()

@@ -20,7 +20,7 @@ class FieldOnlyView : public StationView {
     void moveToScreenTop() override {}
     void setBackground(Surface, Colour) override {}
     void disableFrame(Frame) override {}
-    void showFailure(bool) override {}
+    void showFailure(const std::string&) override {}
 };
 
 }  // namespace vorkel::testing
