@@ -16,6 +16,17 @@ constexpr wchar_t kTrackingTopic[] = L"Orbitron|Tracking";
 constexpr wchar_t kTrackingItem[] = L"TrackingData";
 constexpr unsigned kTickPeriodMs = 1000;
 
+// A failure no step foresaw (no memory for a text, say) is one more failure: reported like the
+// others, and the station keeps running. Its text fits without allocating.
+template <typename Step>
+Status guarded(Step step) noexcept {
+    try {
+        return step();
+    } catch (...) {
+        return Status::failure("out of memory");
+    }
+}
+
 }  // namespace
 
 Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer)
@@ -25,7 +36,7 @@ void Station::startStation() {
     view_.moveToScreenTop();
     // A failure skips the remaining preparations but never the locking of the displays; it
     // shows later, through the ticks' error display.
-    (void)prepare();
+    (void)guarded([this] { return prepare(); });
     for (Frame frame : {Frame::Frame1, Frame::Frame2, Frame::Frame3}) {
         view_.disableFrame(frame);
     }
@@ -57,7 +68,7 @@ void Station::runTrackingTick() {
     }
     tickRunning_ = true;
     view_.raiseTopmost();
-    const Status outcome = trackOnce();
+    const Status outcome = guarded([this] { return trackOnce(); });
     if (outcome.ok()) {
         view_.showFailure({});
     } else {
@@ -125,7 +136,7 @@ void Station::stopRotor() {
         ++stopsPending_;  // runs as soon as the current tick ends, never inside it
         return;
     }
-    if (const Status sent = sendToRotor(stopCommand()); !sent.ok()) {
+    if (const Status sent = guarded([this] { return sendToRotor(stopCommand()); }); !sent.ok()) {
         // The rotor may still be turning: sending stays on so the operator sees nothing changed.
         showError(sent);
         return;

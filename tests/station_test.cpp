@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "fake_station.h"
 
 namespace vorkel {
@@ -171,6 +173,17 @@ TEST_F(StationTest, StopThatCannotWriteReportsAndStaysTicked) {
     EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
     EXPECT_TRUE(view.failureShown);
     EXPECT_EQ(view.failureReason, "write");  // the port's own words reach the window
+}
+
+TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
+    link.duringRequest = [] { throw std::bad_alloc(); };
+    tick();
+    EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
+    EXPECT_EQ(view.failureReason, "out of memory");
+    link.duringRequest = nullptr;
+    tickWith(kWorkedExample);  // the next tick runs: nothing was left half done
+    EXPECT_EQ(view.fieldText(Field::txt_iele), L" 134.4");
+    EXPECT_FALSE(view.failureShown);
 }
 
 TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {

@@ -7,8 +7,6 @@
 #include "station/station.h"
 #include "ui/about_box.h"
 #include "ui/frame_panel.h"
-#include "ui/test_queries.h"
-#include "ui/top_level_windows.h"
 #include "ui/window_timer.h"
 
 namespace vorkel::ui {
@@ -18,43 +16,6 @@ constexpr wchar_t kClassName[] = L"VorkelForm1";
 constexpr wchar_t kFailureTitle[] = L"Driver DDE VORKEL v1.0 - Un error ha ocurrido...";
 constexpr UINT_PTR kTimer1 = 1;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX;
-
-using form1::ControlId;
-using form1::Kind;
-
-DWORD styleFor(const form1::Widget& w) {
-    const DWORD common = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-    switch (w.kind) {
-        case Kind::Frame:
-            return common;
-        case Kind::TextBox:
-            // Read-only as well as out of reach in its disabled frame: values are never typed.
-            return common | ES_AUTOHSCROLL | ES_READONLY | ES_LEFT;
-        case Kind::Label:
-            return common | SS_LEFT | SS_NOPREFIX;
-        case Kind::Option:
-            return common | BS_AUTORADIOBUTTON |
-                   (w.id == form1::kOptNormal ? WS_GROUP | WS_TABSTOP : 0);
-        case Kind::Check:
-            return common | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP;
-        case Kind::Button:
-            return common | BS_PUSHBUTTON | WS_TABSTOP;
-    }
-    return common;
-}
-
-const wchar_t* classFor(Kind kind) {
-    switch (kind) {
-        case Kind::Frame:
-            return kFramePanelClass;
-        case Kind::TextBox:
-            return L"EDIT";
-        case Kind::Label:
-            return L"STATIC";
-        default:
-            return L"BUTTON";
-    }
-}
 
 }  // namespace
 
@@ -69,32 +30,18 @@ struct Form1::Running {
     Station station;
 };
 
-Form1::Form1() = default;
+Form1::Form1() : BaseWindow(form1::widgets()) {}
 Form1::~Form1() = default;
 
 bool Form1::registerClass(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    return RegisterClassExW(&wc) != 0 && registerFramePanelClass(instance);
+    // The background is painted at WM_ERASEBKGND: the design-time face until start-up's green.
+    return BaseWindow::registerClass(instance, kClassName, nullptr) &&
+           registerFramePanelClass(instance);
 }
 
-bool Form1::open(HINSTANCE instance, int showCommand) {
-    dpi_ = systemDpi();
-    fonts_ = std::make_unique<FontCache>(dpi_);
-    RECT frame{0, 0, pixelsFromTwips(form1::kClientWidthTwips, dpi_),
-               pixelsFromTwips(form1::kClientHeightTwips, dpi_)};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-    if (!CreateWindowExW(0, kClassName, form1::kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                         frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                         instance, this)) {
+bool Form1::open(int showCommand) {
+    if (!createWindow(kClassName, form1::kTitle, kStyle, 0, POINT{CW_USEDEFAULT, CW_USEDEFAULT},
+                      form1::kClientWidthTwips, form1::kClientHeightTwips)) {
         return false;
     }
     runStation([this] { running_->station.startStation(); });
@@ -105,26 +52,13 @@ bool Form1::open(HINSTANCE instance, int showCommand) {
     return true;
 }
 
-LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->handleMessage(message, wParam, lParam);
+void Form1::onCreate() {
+    SendMessageW(control(form1::kOptNormal), BM_SETCHECK, BST_CHECKED, 0);
+    running_ = std::make_unique<Running>(*this, hwnd_);
 }
 
 LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            createWidgets(reinterpret_cast<CREATESTRUCTW*>(lParam)->hInstance);
-            running_ = std::make_unique<Running>(*this, hwnd_);
-            topLevelWindowOpened(hwnd_);
-            return 0;
         case WM_TIMER:
             if (wParam == kTimer1) {
                 runStation([this] { running_->station.runTrackingTick(); });
@@ -139,10 +73,6 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 }
             }
             return 0;
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC:
-            return colourFor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message,
-                             wParam, lParam);
         case WM_ERASEBKGND:
             eraseBackground(reinterpret_cast<HDC>(wParam));
             return 1;
@@ -156,24 +86,8 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             running_.reset();  // stops the ticks and ends the conversation with the tracker
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-            topLevelWindowClosed(hwnd_);
-            hwnd_ = nullptr;
-            return 0;
-        case WM_ACTIVATE:
-            focus_.onActivate(hwnd_, wParam);
-            return 0;
-        case WM_SETFOCUS:
-            focus_.restore();
-            return 0;
-        default: {
-            LRESULT answer = 0;
-            if (answerTestQuery(hwnd_, message, wParam, lParam, answer)) {
-                return answer;
-            }
+        default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);
-        }
     }
 }
 
@@ -182,70 +96,30 @@ void Form1::runStation(Call call) {
     if (!running_) {
         return;
     }
-    ++stationDepth_;
-    call();
-    --stationDepth_;
+    // Counted down on every path, so a pending close is never lost.
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    };
+    {
+        Depth inside(stationDepth_);
+        call();
+    }
     if (stationDepth_ == 0 && closePending_) {
         closePending_ = false;
         DestroyWindow(hwnd_);
     }
 }
 
-void Form1::createWidgets(HINSTANCE instance) {
-    // Each widget created lies beneath those created before it in its container: static texts
-    // come last, beneath every other widget, and the others keep the table's order, which is
-    // the tab order.
-    for (const bool labels : {false, true}) {
-        for (const form1::Widget& w : form1::widgets()) {
-            if ((w.kind == Kind::Label) == labels) {
-                createWidget(instance, w);
-            }
-        }
-    }
-    SendMessageW(control(form1::kOptNormal), BM_SETCHECK, BST_CHECKED, 0);
+std::optional<Colour> Form1::textColourOf(int id) const {
+    const auto colour = textColours_.find(id);
+    return colour == textColours_.end() ? std::nullopt : std::optional<Colour>(colour->second);
 }
 
-void Form1::createWidget(HINSTANCE instance, const form1::Widget& w) {
-    const RECT place = w.place.toPixels(dpi_);
-    HWND parent = w.container == form1::kWindow ? hwnd_ : control(w.container);
-    const DWORD exStyle = w.kind == Kind::TextBox ? WS_EX_CLIENTEDGE : 0;  // sunken field
-    HWND child =
-        CreateWindowExW(exStyle, classFor(w.kind), w.text, styleFor(w), place.left, place.top,
-                        place.right - place.left, place.bottom - place.top, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(w.id)), instance, nullptr);
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->get(w.font)), FALSE);
-    controls_[w.id] = child;
-    if (w.textColour) {
-        textColours_[w.id] = *w.textColour;
-    }
-}
-
-HWND Form1::control(ControlId id) const {
-    if (id == form1::kWindow) {
-        return hwnd_;
-    }
-    const auto found = controls_.find(id);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
-LRESULT Form1::colourFor(HDC dc, HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto id = static_cast<ControlId>(GetDlgCtrlID(child));
-    const Kind kind = id == form1::kWindow ? Kind::Frame : form1::widget(id).kind;
-    if (kind == Kind::TextBox) {
-        // Read-only edits ask as statics; they keep the ordinary text-field look all the same.
-        const auto colour = textColours_.find(id);
-        SetTextColor(dc,
-                     colour != textColours_.end() ? colour->second : GetSysColor(COLOR_WINDOWTEXT));
-        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-    }
+const std::pair<Colour, UniqueBrush>* Form1::backgroundOf(int id) const {
     const auto background = backgrounds_.find(id);
-    if (background != backgrounds_.end()) {
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        SetBkColor(dc, background->second.first);
-        return reinterpret_cast<LRESULT>(background->second.second.get());
-    }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return background == backgrounds_.end() ? nullptr : &background->second;
 }
 
 void Form1::eraseBackground(HDC dc) {
@@ -273,7 +147,7 @@ void Form1::setFieldText(Field field, const std::wstring& text) {
 }
 
 void Form1::setTextColour(Field field, Colour colour) {
-    const ControlId id = form1::controlFor(field);
+    const int id = form1::controlFor(field);
     const auto old = textColours_.find(id);
     if (old == textColours_.end() || old->second != colour) {
         textColours_[id] = colour;
@@ -284,7 +158,7 @@ void Form1::setTextColour(Field field, Colour colour) {
 void Form1::setRawTextBold(bool bold) {
     label1Bold_ = bold;
     SendMessageW(control(form1::kLabel1), WM_SETFONT,
-                 reinterpret_cast<WPARAM>(fonts_->get(FontSpec{825, bold})), TRUE);
+                 reinterpret_cast<WPARAM>(fonts_.get(FontSpec{825, bold})), TRUE);
 }
 
 bool Form1::sendTicked() const {
@@ -317,9 +191,9 @@ void Form1::moveToScreenTop() {
 }
 
 void Form1::setBackground(Surface surface, Colour colour) {
-    const ControlId id = form1::controlFor(surface);
+    const int id = form1::controlFor(surface);
     backgrounds_[id] = {colour, UniqueBrush(CreateSolidBrush(colour))};
-    InvalidateRect(control(id), nullptr, TRUE);
+    InvalidateRect(id == form1::kWindow ? hwnd_ : control(id), nullptr, TRUE);
 }
 
 void Form1::disableFrame(Frame frame) {

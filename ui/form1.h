@@ -8,23 +8,20 @@
 #include <string>
 
 #include "station/station_view.h"
-#include "ui/focus_memory.h"
+#include "ui/base_window.h"
 #include "ui/form1_layout.h"
-#include "ui/gdi.h"
 
 namespace vorkel::ui {
 
-class Form1 final : public StationView {
+class Form1 final : public BaseWindow<Form1>, public StationView {
   public:
     static bool registerClass(HINSTANCE instance);
 
     Form1();
     ~Form1() override;
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
 
     // Creates the window and its widgets, prepares the station and shows the window.
-    bool open(HINSTANCE instance, int showCommand);
+    bool open(int showCommand);
 
     std::wstring fieldText(Field field) const override;
     void setFieldText(Field field, const std::wstring& text) override;
@@ -41,26 +38,21 @@ class Form1 final : public StationView {
     void showFailure(const std::string& reason) override;
 
   private:
+    friend class BaseWindow<Form1>;
     struct Running;
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void createWidgets(HINSTANCE instance);
-    void createWidget(HINSTANCE instance, const form1::Widget& w);
-    LRESULT colourFor(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+    void onCreate();
+    void onWindowGone() {}
+    std::optional<Colour> textColourOf(int id) const;
+    const std::pair<Colour, UniqueBrush>* backgroundOf(int id) const;
     void eraseBackground(HDC dc);
     // Runs one piece of station logic; a close that arrives meanwhile waits until it returns.
     template <typename Call>
     void runStation(Call call);
-    HWND control(form1::ControlId id) const;
 
-    HWND hwnd_ = nullptr;
-    int dpi_ = 96;
-    std::unique_ptr<FontCache> fonts_;
-    std::map<form1::ControlId, HWND> controls_;
-    std::map<form1::ControlId, Colour> textColours_;
-    std::map<form1::ControlId, std::pair<Colour, UniqueBrush>> backgrounds_;
-    FocusMemory focus_;
+    std::map<int, Colour> textColours_;  // set at run time: the elevation's
+    std::map<int, std::pair<Colour, UniqueBrush>> backgrounds_;
     bool label1Bold_ = false;
     bool failureShown_ = false;
     std::string failureReason_;

@@ -1,7 +1,6 @@
 // The about box's layout, in twips from the top-left corner of its client area.
 #include "ui/frm_about_layout.h"
 
-#include <algorithm>
 #include <array>
 
 namespace vorkel::ui::frm_about {
@@ -10,44 +9,9 @@ namespace {
 constexpr FontSpec kRegular{825, false};
 constexpr FontSpec kTitleFont{1200, false};
 constexpr Colour kBlue = rgb(0, 0, 255);
-
-constexpr std::array<Widget, 6> kAll = {{
-    {kCmdOk, L"cmdOK", Kind::Button, L"OK", {3480, 1680, 1260, 345}, 0, kRegular, {}},
-    {kPicIcon, L"picIcon", Kind::Picture, L"", {120, 240, 765, 810}, 1, kRegular, {}},
-    {kLblDescription,
-     L"lblDescription",
-     Kind::Label,
-     L"Programa cliente de  DDE  para el control de  rotores Yaesu y compatible con el hardware "
-     L"Fox Delta y LVB tracker.",
-     {1050, 840, 3885, 690},
-     2,
-     kRegular,
-     kBlack},
-    {kLblDisclaimer,
-     L"lblDisclaimer",
-     Kind::Label,
-     L"Versión en desarrollo...",
-     {120, 1680, 3015, 345},
-     3,
-     kRegular,
-     kBlack},
-    {kLblTitle,
-     L"lblTitle",
-     Kind::Label,
-     L"Driver DDE VORKEL",
-     {1050, 240, 3885, 360},
-     4,
-     kTitleFont,
-     kBlue},
-    {kLblVersion,
-     L"lblVersion",
-     Kind::Label,
-     L"Version 0.9b",
-     {1050, 600, 3885, 225},
-     5,
-     kRegular,
-     {}},
-}};
+constexpr wchar_t kDescription[] =
+    L"Programa cliente de  DDE  para el control de  rotores Yaesu y compatible con el hardware "
+    L"Fox Delta y LVB tracker.";
 
 // The etched look of a dialog separator: a grey line over the top row of a wider white one.
 constexpr std::array<Line, 2> kSeparator = {{
@@ -58,11 +22,20 @@ constexpr std::array<Line, 2> kSeparator = {{
 }  // namespace
 
 std::span<const Widget> widgets() {
+    using enum WidgetKind;
+    // id, name, kind, container, text, place (left, top, width, height), tab, font, text colour
+    // clang-format off
+    static constexpr std::array<Widget, 6> kAll = {{
+        {kCmdOk,           L"cmdOK",           Button,   kClientArea,  L"OK",                       {3480, 1680, 1260, 345},  0,  kRegular,    {},      kGroupStart | kDefaultButton},
+        {kPicIcon,         L"picIcon",         Picture,  kClientArea,  L"",                         {120, 240, 765, 810},     1,  kRegular,    {},      kPlain},
+        {kLblDescription,  L"lblDescription",  Label,    kClientArea,  kDescription,                {1050, 840, 3885, 690},   2,  kRegular,    kBlack,  kPlain},
+        {kLblDisclaimer,   L"lblDisclaimer",   Label,    kClientArea,  L"Versión en desarrollo...", {120, 1680, 3015, 345},   3,  kRegular,    kBlack,  kPlain},
+        {kLblTitle,        L"lblTitle",        Label,    kClientArea,  L"Driver DDE VORKEL",        {1050, 240, 3885, 360},   4,  kTitleFont,  kBlue,   kPlain},
+        {kLblVersion,      L"lblVersion",      Label,    kClientArea,  L"Version 0.9b",             {1050, 600, 3885, 225},   5,  kRegular,    {},      kPlain},
+    }};
+    // clang-format on
+    static_assert(inTabOrder(kAll));
     return kAll;
-}
-
-const Widget& widget(ControlId id) {
-    return *std::find_if(kAll.begin(), kAll.end(), [id](const Widget& w) { return w.id == id; });
 }
 
 std::span<const Line> separator() {

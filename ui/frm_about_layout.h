@@ -4,12 +4,10 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <span>
 
 #include "station/station_view.h"
-#include "ui/gdi.h"
-#include "ui/twips.h"
+#include "ui/widget_table.h"
 
 namespace vorkel::ui::frm_about {
 
@@ -21,21 +19,6 @@ enum ControlId : int {
     kLblVersion,
     kLblDescription,
     kLblDisclaimer,
-};
-
-enum class Kind { Picture, Label, Button };
-
-struct Widget {
-    ControlId id;
-    const wchar_t* name;
-    Kind kind;
-    const wchar_t* text;
-    // For the picture box the size is what it comes to at 96 DPI: the box always takes the
-    // picture's own size plus its border.
-    TwipsRect place;
-    int tabIndex;
-    FontSpec font;
-    std::optional<Colour> textColour;  // none: the platform's button text colour
 };
 
 // One straight horizontal line of the separator, from left to right at top, in twips.
@@ -58,9 +41,9 @@ inline constexpr int kScreenTopTwips = 1935;
 // The station picture's BITMAP resource id (ui/vorkelDDE.rc.in).
 inline constexpr int kPictureResource = 2;
 
-// In tab order, which is also the order of creation.
+// In tab order. The picture box's size is what it comes to at 96 DPI: the box always takes
+// the picture's own size plus its border.
 std::span<const Widget> widgets();
-const Widget& widget(ControlId id);
 
 // In drawing order: later lines are drawn over earlier ones.
 std::span<const Line> separator();

@@ -9,7 +9,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 1;
     }
     vorkel::ui::Form1 form;
-    if (!form.open(instance, showCommand)) {
+    if (!form.open(showCommand)) {
         return 1;
     }
     // The one loop of the program; it ends when the last window has closed.

@@ -56,29 +56,16 @@ int designWidth(const wchar_t* text) {
 
 std::vector<Caption> captions() {
     std::vector<Caption> all;
-    for (const form1::Widget& w : form1::widgets()) {
-        switch (w.kind) {
-            case form1::Kind::Label:
-                if (w.id != form1::kLabel1) {  // the raw record: hidden, and any length
-                    all.push_back({w.text, CaptionKind::Label, w.place, w.font});
-                }
-                break;
-            case form1::Kind::Option:
-            case form1::Kind::Check:
+    for (const auto table : {form1::widgets(), frm_about::widgets()}) {
+        for (const Widget& w : table) {
+            // Label1 holds the raw record: hidden beneath the frames, and of any length.
+            if (w.kind == WidgetKind::Label && w.id != form1::kLabel1) {
+                all.push_back({w.text, CaptionKind::Label, w.place, w.font});
+            } else if (w.kind == WidgetKind::Option || w.kind == WidgetKind::Check) {
                 all.push_back({w.text, CaptionKind::Box, w.place, w.font});
-                break;
-            case form1::Kind::Button:
+            } else if (w.kind == WidgetKind::Button) {
                 all.push_back({w.text, CaptionKind::Button, w.place, w.font});
-                break;
-            default:
-                break;
-        }
-    }
-    for (const frm_about::Widget& w : frm_about::widgets()) {
-        if (w.kind == frm_about::Kind::Label) {
-            all.push_back({w.text, CaptionKind::Label, w.place, w.font});
-        } else if (w.kind == frm_about::Kind::Button) {
-            all.push_back({w.text, CaptionKind::Button, w.place, w.font});
+            }
         }
     }
     return all;

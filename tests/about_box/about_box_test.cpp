@@ -109,7 +109,7 @@ TEST_F(AboutBoxTest, OneBoxAtATimeAndAFreshOneAfterEachWayOfClosing) {
         HWND fresh = openOne();
         ASSERT_NE(fresh, nullptr);
         EXPECT_EQ(GetFocus(), GetDlgItem(fresh, frm_about::kCmdOk));
-        for (const frm_about::Widget& w : frm_about::widgets()) {
+        for (const Widget& w : frm_about::widgets()) {
             EXPECT_EQ(textOf(GetDlgItem(fresh, w.id)), w.text) << "in a fresh box";
         }
     }
@@ -134,7 +134,7 @@ TEST_F(AboutBoxTest, PlacesWidgetsFromTheTableAndThePictureBoxFitsItsPicture) {
     EXPECT_FALSE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
 
-    for (const frm_about::Widget& w : frm_about::widgets()) {
+    for (const Widget& w : frm_about::widgets()) {
         HWND child = GetDlgItem(box, w.id);
         ASSERT_NE(child, nullptr) << w.name;
         RECT place{};
@@ -143,7 +143,7 @@ TEST_F(AboutBoxTest, PlacesWidgetsFromTheTableAndThePictureBoxFitsItsPicture) {
         const RECT expected = w.place.toPixels(dpi);
         EXPECT_EQ(place.left, expected.left) << w.name;
         EXPECT_EQ(place.top, expected.top) << w.name;
-        if (w.kind != frm_about::Kind::Picture) {
+        if (w.kind != WidgetKind::Picture) {
             EXPECT_EQ(place.right, expected.right) << w.name;
             EXPECT_EQ(place.bottom, expected.bottom) << w.name;
         }
@@ -168,9 +168,9 @@ TEST_F(AboutBoxTest, FontsAndColoursFollowTheTable) {
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
-    for (const frm_about::Widget& w : frm_about::widgets()) {
+    for (const Widget& w : frm_about::widgets()) {
         HWND child = GetDlgItem(box, w.id);
-        if (w.kind == frm_about::Kind::Picture) {
+        if (w.kind == WidgetKind::Picture) {
             continue;  // no text, and an image static keeps no font
         }
         LOGFONTW font{};
@@ -182,9 +182,9 @@ TEST_F(AboutBoxTest, FontsAndColoursFollowTheTable) {
         EXPECT_EQ(font.lfHeight, -MulDiv(w.font.centipoints, dpi, 7200)) << w.name;
         EXPECT_EQ(font.lfWeight, FW_NORMAL) << w.name;
 
-        const LRESULT brush = SendMessageW(
-            box, w.kind == frm_about::Kind::Button ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC,
-            reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+        const LRESULT brush =
+            SendMessageW(box, w.kind == WidgetKind::Button ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC,
+                         reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
         EXPECT_EQ(brush, reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE))) << w.name;
         EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE)) << w.name;
         const COLORREF text = GetTextColor(dc);

@@ -10,6 +10,7 @@ Everything started is ended when the block ends.
 """
 
 import json
+import re
 import subprocess
 import time
 from pathlib import Path
@@ -21,15 +22,28 @@ TITLE = "Driver DDE VORKEL v1.0"
 FAILURE_TITLE = TITLE + " - Un error ha ocurrido..."
 ERROR_TEXT = "Un error ha ocurrido..."
 
-# Control ids of the main window's widgets (ui/form1_layout.h).
-IDS = dict(Frame1=100, Frame2=101, Frame3=102, Label1=103, Label2=104, Label3=105, Label4=106,
-           Label5=107, txt_nombre=108, txt_azi=109, txt_ele=110, txt_iazi=111, txt_iele=112,
-           txt_down=113, txt_up=114, Opt_normal=115, Opt_invertido=116, chk_update=117,
-           cmd_stop=118, cmd_acerca=119)
-# The about box's (ui/frm_about_layout.h); its title is matched by its ASCII start.
+UI = Path(__file__).resolve().parents[2] / "ui"
+
+
+def control_ids(layout):
+    """Control ids by widget name, read from a window's layout, the one place they are given:
+    the numbers from the ControlId enum of its header, the names from the rows of its table."""
+    body = re.search(r"enum ControlId : int \{(.*?)\};", (UI / f"{layout}.h").read_text(),
+                     re.S)[1]
+    named = {"kClientArea": 0, "IDOK": 1}
+    value = -1
+    for match in re.finditer(r"(k\w+)(?:\s*=\s*(\w+))?,", body):
+        given = match[2]
+        value = (int(given) if given.isdigit() else named[given]) if given else value + 1
+        named[match[1]] = value
+    rows = re.findall(r'\{(k\w+),\s*L"(\w+)"', (UI / f"{layout}.cpp").read_text())
+    return {name: named[constant] for constant, name in rows}
+
+
+IDS = control_ids("form1_layout")
+# The about box's; its title is matched by its ASCII start.
 BOX_TITLE = "Informaci"
-BOX_IDS = dict(cmdOK=1, picIcon=200, lblTitle=201, lblVersion=202, lblDescription=203,
-               lblDisclaimer=204)
+BOX_IDS = control_ids("frm_about_layout")
 # The widgets with a caption, by window: what the caption checks measure.
 CAPTIONED = {TITLE: ["Label2", "Label3", "Label4", "Label5", "Opt_normal", "Opt_invertido",
                      "chk_update", "cmd_stop", "cmd_acerca"],
@@ -130,7 +144,12 @@ class StationRig:
 
     # -- looking and working --------------------------------------------------------------
     def probe(self, *args, timeout=30):
-        code, out = self.rotor.run([self.exe("window_probe"), *map(str, args)], timeout=timeout)
+        argv = [self.exe("window_probe"), *map(str, args)]
+        code, out = self.rotor.run(argv, timeout=timeout)
+        if code != 0 and not out.strip():
+            # Wine itself failed to start the probe (seen on CI): the probe always says why it
+            # fails, so silence means it never ran. Once more.
+            code, out = self.rotor.run(argv, timeout=timeout)
         return code, out
 
     def windows(self):

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """SerialRotorPort under Wine, with COM1 led to the simulated rotor controller.
 
-    serial_port_wine_test.py --probe rotor_port_probe.exe --prefix WINEPREFIX [-v]
+    test_serial_port.py --build BUILD_DIR [-v]
 
 The probe program drives the port step by step (see rotor_port_probe.cpp); where a test must
 act between two steps, the probe waits for a file the test creates ("gates").
@@ -285,10 +285,10 @@ class SerialRotorPortUnderWine(unittest.TestCase):
 def main():
     global PROBE, PREFIX
     parser = argparse.ArgumentParser()
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--build", required=True)
     args, rest = parser.parse_known_args()
-    PROBE, PREFIX = args.probe, args.prefix
+    build = Path(args.build).resolve()
+    PROBE, PREFIX = build / "tests" / "rotor_port" / "rotor_port_probe.exe", build / "wineprefix"
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
 
 

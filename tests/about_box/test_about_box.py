@@ -1,18 +1,16 @@
 #!/usr/bin/env python3
 """The about box of the real vorkelDDE.exe under Wine, worked from outside with window_probe.
 
-    about_box_wine_test.py --prefix WINEPREFIX --station vorkelDDE.exe --box-tests
-        about_box_tests.exe --probe window_probe.exe --simulator tracking_simulator.exe
-        --artifacts DIR [-v]
+    test_about_box.py --build BUILD_DIR --box-tests about_box_tests.exe [-v]
 
-The session has its own Xvfb and no window manager: windows have no drawn title bar, and the
-title bar's close button is worked through SC_CLOSE. The screenshot goes to DIR.
+The session has its own Xvfb, so nothing else is on the screen it photographs, and no window
+manager: the title bar's close button is worked through SC_CLOSE. The screenshot goes to
+BUILD_DIR/artifacts/about_box.
 """
 
 import argparse
 import json
 import os
-import re
 import struct
 import subprocess
 import sys
@@ -24,12 +22,11 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
-from wine_session import WineSession, wait_until  # noqa: E402
+from station_rig import BOX_IDS, BOX_TITLE, TITLE, StationRig  # noqa: E402
+from wine_session import wait_until  # noqa: E402
 
 ARGS = None
-MAIN_TITLE = "Driver DDE VORKEL v1.0"
-BOX_TITLE = "Información"
-BOX_MATCH = "Informaci"  # window_probe's title argument stays ASCII, whatever the locale
+BOX_FULL_TITLE = "Información"
 VK_TAB, VK_RETURN, VK_ESCAPE = 9, 13, 27
 DESCRIPTION = ("Programa cliente de  DDE  para el control de  rotores Yaesu y compatible con "
                "el hardware Fox Delta y LVB tracker.")
@@ -48,19 +45,6 @@ WIDGETS = {
 TAB_ORDER = ["cmdOK", "picIcon"]  # labels take no focus
 SEPARATOR_ROW, SEPARATOR_LEFT, SEPARATOR_RIGHT = 104, 8, 336
 GREY, WHITE, BLUE, BLACK = (128, 128, 128), (255, 255, 255), (0, 0, 255), (0, 0, 0)
-
-
-def form1_ids():
-    """Control ids of the main window, read from its layout header."""
-    text = (ROOT / "ui" / "form1_layout.h").read_text()
-    body = re.search(r"enum ControlId : int \{(.*?)\};", text, re.S)[1]
-    ids, value = {}, -1
-    for line in body.splitlines():
-        match = re.match(r"\s*(k\w+)(?:\s*=\s*(\d+))?,", line)
-        if match:
-            value = int(match[2]) if match[2] else value + 1
-            ids[match[1]] = value
-    return ids
 
 
 def read_bmp(path):
@@ -99,92 +83,63 @@ class AboutBoxUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         os.environ.pop("DISPLAY", None)  # our own Xvfb: nothing else on the screen
-        cls.wine = WineSession(ARGS.prefix).__enter__()
-        cls.ids = form1_ids()
+        cls.rig = StationRig(ARGS.build, tracker=None).__enter__()
 
     @classmethod
     def tearDownClass(cls):
-        cls.wine.close()
-
-    def setUp(self):
-        self.started = []
+        cls.rig.close()
 
     def tearDown(self):
-        for proc in self.started:
-            self.wine.stop(proc)
+        if self.rig.station is not None:
+            self.rig.rotor.wine.stop(self.rig.station)
+        self.rig.stop_tracker()
 
     # -- the station and the probe ----------------------------------------------------------
     def probe(self, *argv):
-        code, out = self.wine.run([ARGS.probe, *map(str, argv)])
-        if code != 0 and not out.strip():
-            # Wine itself failed to start the probe (seen once on CI): the probe always says
-            # why it fails, so silence means it never ran. Once more.
-            code, out = self.wine.run([ARGS.probe, *map(str, argv)])
+        code, out = self.rig.probe(*argv)
         self.assertEqual(code, 0, f"window_probe {' '.join(map(str, argv))}: {out}")
         return out
 
-    def windows(self):
-        return [json.loads(line) for line in self.probe("windows").splitlines() if line]
-
     def boxes(self):
         """The station's about boxes."""
-        return [w for w in self.windows()
-                if w["title"].startswith(BOX_MATCH) and w["pid"] == self.station_pid]
+        return [w for w in self.rig.windows()
+                if w["title"].startswith(BOX_TITLE) and w["pid"] == self.station_pid]
 
     def main_window(self):
-        found = [w for w in self.windows()
-                 if w["title"].startswith(MAIN_TITLE) and w["pid"] == self.station_pid]
-        return found[0] if found else None
+        main = self.rig.main_window()
+        return main if main and main["pid"] == self.station_pid else None
 
     def start_station(self):
         # Nothing of an earlier run may answer for this one.
-        self.assertEqual([w for w in self.windows() if w["title"].startswith(BOX_MATCH) or
-                          w["title"].startswith(MAIN_TITLE)], [])
-        proc = self.wine.spawn([ARGS.station])
-        self.started.append(proc)
-
-        def station_window():
-            found = [w for w in self.windows() if w["title"].startswith(MAIN_TITLE)]
-            return found[0] if found else None
-        main = wait_until(station_window, timeout=30)
-        self.assertTrue(main, "the main window never came")
-        self.station_pid = main["pid"]
-        return proc
-
-    def press_acerca(self):
-        self.probe("press", MAIN_TITLE, self.ids["kCmdAcerca"])
+        self.assertEqual([w for w in self.rig.windows() if w["title"].startswith(BOX_TITLE) or
+                          w["title"].startswith(TITLE)], [])
+        station = self.rig.start_station(timeout=30)
+        self.station_pid = self.rig.main_window()["pid"]
+        return station
 
     def open_box(self):
-        self.press_acerca()
+        self.rig.press("cmd_acerca")
         self.assertTrue(wait_until(lambda: len(self.boxes()) == 1, timeout=10), "no about box")
         return self.boxes()[0]
 
     def focus(self):
-        return json.loads(self.probe("focus", BOX_MATCH))
+        return self.rig.focus(BOX_TITLE)
 
     def content(self):
         """What the open box shows: title, client size and widgets in its client area."""
         box = self.boxes()
         self.assertEqual(len(box), 1)
-        origin = json.loads(self.probe("origin", BOX_MATCH))
+        origin = json.loads(self.probe("origin", BOX_TITLE))
         widgets = {}
-        for line in self.probe("widgets", BOX_MATCH).splitlines():
-            w = json.loads(line)
+        for w in self.rig.widgets(BOX_TITLE).values():
             place = [w["rect"][0] - origin["x"], w["rect"][1] - origin["y"],
                      w["rect"][2] - origin["x"], w["rect"][3] - origin["y"]]
             widgets[w["text"]] = (w["class"], w["text"], place)
         return {"title": box[0]["title"], "client": box[0]["client"], "widgets": widgets}
 
     def expected_content(self):
-        return {"title": BOX_TITLE, "client": CLIENT,
+        return {"title": BOX_FULL_TITLE, "client": CLIENT,
                 "widgets": {text: (cls, text, place) for cls, text, place in WIDGETS.values()}}
-
-    def label1(self):
-        for line in self.probe("widgets", MAIN_TITLE).splitlines():
-            w = json.loads(line)
-            if w["id"] == self.ids["kLabel1"]:
-                return w["text"]
-        return None
 
     # -- the tests --------------------------------------------------------------------------
     def test_the_picture_in_the_tree_is_what_the_script_draws(self):
@@ -199,29 +154,29 @@ class AboutBoxUnderWine(unittest.TestCase):
         self.assertEqual(len(read_bmp(ROOT / "ui" / "frm_about_picture.bmp")[0]), 47)
 
     def test_in_process_cases(self):
-        code, out = self.wine.run([ARGS.box_tests], timeout=120)
+        code, out = self.rig.rotor.run([ARGS.box_tests], timeout=120)
         self.assertEqual(code, 0, out)
 
     def test_one_box_and_a_fresh_one_after_each_way_of_closing(self):
         station = self.start_station()
         self.open_box()
-        self.press_acerca()  # shows the same box again
+        self.rig.press("cmd_acerca")  # shows the same box again
         time.sleep(1)
         self.assertEqual(len(self.boxes()), 1)
         self.assertEqual(self.content(), self.expected_content())
 
         def click_ok():
             ok = WIDGETS["cmdOK"][2]
-            origin = json.loads(self.probe("origin", BOX_MATCH))
+            origin = json.loads(self.probe("origin", BOX_TITLE))
             x, y = origin["x"] + (ok[0] + ok[2]) // 2, origin["y"] + (ok[1] + ok[3]) // 2
-            self.assertEqual(json.loads(self.probe("at", x, y))["title"], BOX_TITLE)
+            self.assertEqual(json.loads(self.probe("at", x, y))["title"], BOX_FULL_TITLE)
             self.probe("click", x, y)
 
         ways = {
             "click on OK": click_ok,
-            "Enter": lambda: self.probe("keys", BOX_MATCH, VK_RETURN),
-            "Esc": lambda: self.probe("keys", BOX_MATCH, VK_ESCAPE),
-            "close button": lambda: self.probe("close", BOX_MATCH),
+            "Enter": lambda: self.probe("keys", BOX_TITLE, VK_RETURN),
+            "Esc": lambda: self.probe("keys", BOX_TITLE, VK_ESCAPE),
+            "close button": lambda: self.probe("close", BOX_TITLE),
         }
         for way, close in ways.items():
             with self.subTest(way=way):
@@ -234,29 +189,21 @@ class AboutBoxUnderWine(unittest.TestCase):
                 self.assertEqual(self.content(), self.expected_content())
 
         # Tab walks cmdOK, picIcon and back; labels are skipped.
-        ids = {"cmdOK": 1}
-        for line in self.probe("widgets", BOX_MATCH).splitlines():
-            w = json.loads(line)
-            if w["class"] == "Static" and w["text"] == "":
-                ids["picIcon"] = w["id"]
         for name in TAB_ORDER[1:] + TAB_ORDER[:1]:
-            self.probe("keys", BOX_MATCH, VK_TAB)
-            self.assertEqual(self.focus()["focus"], ids[name], f"Tab to {name}")
+            self.probe("keys", BOX_TITLE, VK_TAB)
+            self.assertEqual(self.focus()["focus"], BOX_IDS[name], f"Tab to {name}")
 
     def test_ticks_go_on_while_the_box_is_open(self):
-        log = Path(tempfile.mkdtemp(prefix="vorkel-about-")) / "simulator.log"
-        self.started.append(self.wine.spawn([ARGS.simulator, "--pass", "AO-7", "--advance",
-                                             "request", "--log", self.wine.windows_path(log)]))
-        self.assertTrue(wait_until(lambda: log.exists() and "ready" in log.read_text(),
-                                   timeout=20), "the tracking simulator never got ready")
+        self.rig.start_tracker(["--pass", "AO-7", "--advance", "request"])
         self.start_station()
-        self.assertTrue(wait_until(lambda: "AZ" in (self.label1() or ""), timeout=15),
-                        f"no record reached the station: {self.label1()!r}")
+        label1 = lambda: self.rig.text("Label1")  # noqa: E731
+        self.assertTrue(wait_until(lambda: "AZ" in label1(), timeout=15),
+                        f"no record reached the station: {label1()!r}")
         self.open_box()
         seen = set()
         deadline = time.monotonic() + 4.5
         while time.monotonic() < deadline:
-            seen.add(self.label1())
+            seen.add(label1())
             time.sleep(0.3)
         self.assertEqual(len(self.boxes()), 1)
         self.assertGreaterEqual(len(seen), 3, f"records while the box is open: {seen}")
@@ -272,39 +219,40 @@ class AboutBoxUnderWine(unittest.TestCase):
         bottom = min(main["rect"][3], box["rect"][3])
         if left < right and top < bottom:
             seen_at = json.loads(self.probe("at", (left + right) // 2, (top + bottom) // 2))
-            self.assertTrue(seen_at["title"].startswith(MAIN_TITLE), seen_at)
+            self.assertTrue(seen_at["title"].startswith(TITLE), seen_at)
 
     def test_the_program_lives_until_its_last_window_closes(self):
         station = self.start_station()
         self.open_box()
-        self.probe("close", BOX_MATCH)  # the box first: the main window goes on
+        self.probe("close", BOX_TITLE)  # the box first: the main window goes on
         self.assertTrue(wait_until(lambda: not self.boxes(), timeout=10))
         time.sleep(1.5)
         self.assertIsNone(station.poll())
         self.assertIsNotNone(self.main_window())
 
         self.open_box()
-        self.probe("close", MAIN_TITLE)  # now the main window first
+        self.probe("close", TITLE)  # now the main window first
         self.assertTrue(wait_until(lambda: self.main_window() is None, timeout=10))
         time.sleep(1.5)
         self.assertIsNone(station.poll(), "the program ended with the about box still open")
         self.assertEqual(len(self.boxes()), 1)
         self.assertEqual(self.content(), self.expected_content())
 
-        self.probe("keys", BOX_MATCH, VK_ESCAPE)
+        self.probe("keys", BOX_TITLE, VK_ESCAPE)
         station.wait(timeout=15)
         self.assertEqual(station.returncode, 0)
 
     def test_screenshot_shows_picture_separator_and_blue_title(self):
         self.start_station()
         self.open_box()
-        self.probe("move", MAIN_TITLE, 700, 0)  # out of the picture: it would cover the box
+        self.probe("move", TITLE, 700, 0)  # out of the picture: it would cover the box
         time.sleep(1.5)
         box = self.boxes()[0]
-        origin = json.loads(self.probe("origin", BOX_MATCH))
-        artifacts = Path(ARGS.artifacts)
+        origin = json.loads(self.probe("origin", BOX_TITLE))
+        artifacts = Path(ARGS.build) / "artifacts" / "about_box"
+        artifacts.mkdir(parents=True, exist_ok=True)
         ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                             env=self.wine.env, check=True, capture_output=True).stdout
+                             env=self.rig.env, check=True, capture_output=True).stdout
         screen = Screen(ppm)
         x0, y0, x1, y1 = box["rect"]
         subprocess.run(["convert", "ppm:-", "-crop", f"{x1 - x0}x{y1 - y0}+{x0}+{y0}",
@@ -363,9 +311,8 @@ class AboutBoxUnderWine(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ("--prefix", "--station", "--box-tests", "--probe", "--simulator",
-                   "--artifacts"):
-        parser.add_argument(option, required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--box-tests", required=True)
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
 
