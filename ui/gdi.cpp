@@ -1,6 +1,8 @@
 // Fonts for the windows' widgets.
 #include "ui/gdi.h"
 
+#include <string_view>
+
 #include "ui/twips.h"
 
 namespace vorkel::ui {
@@ -15,7 +17,8 @@ HFONT FontCache::get(FontSpec spec) {
         lf.lfCharSet = DEFAULT_CHARSET;
         lf.lfQuality = DEFAULT_QUALITY;
         lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;  // nearest sans-serif if it is missing
-        wcscpy_s(lf.lfFaceName, L"MS Sans Serif");
+        // lf{} is all zeros, so the copied name stays NUL-terminated.
+        std::wstring_view(L"MS Sans Serif").copy(lf.lfFaceName, LF_FACESIZE - 1);
         found = fonts_.emplace(spec, UniqueFont(CreateFontIndirectW(&lf))).first;
     }
     return found->second.get();
