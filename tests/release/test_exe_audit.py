@@ -8,7 +8,7 @@ import sys
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "release"))
 from pe_file import MACHINES, RT_MANIFEST, PeFile, icon_images, version_strings
 
 # Windows' own DLLs that the exe may use; anything else would have to travel with it.
