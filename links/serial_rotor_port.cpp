@@ -196,7 +196,9 @@ Status SerialRotorPort::write(const std::wstring& text) {
 
     // A driver may take the bytes in parts; each part must make progress, and all of them
     // together get no more time than one write of the whole text would.
-    const ULONGLONG deadline = GetTickCount64() + writeMilliseconds(*settings_, bytes.size());
+    // GetTickCount wraps every 49.7 days; the unsigned difference of two readings does not care.
+    const DWORD start = GetTickCount();
+    const DWORD allowed = writeMilliseconds(*settings_, bytes.size());
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - sent, 65536));
@@ -204,7 +206,7 @@ Status SerialRotorPort::write(const std::wstring& text) {
         const BOOL ok = WriteFile(file_.get(), bytes.data() + sent, chunk, &written, nullptr);
         const DWORD error = ok ? ERROR_TIMEOUT : GetLastError();
         sent += std::min<DWORD>(written, chunk);
-        if (!ok || written == 0 || (sent < bytes.size() && GetTickCount64() > deadline)) {
+        if (!ok || written == 0 || (sent < bytes.size() && GetTickCount() - start > allowed)) {
             // Whatever is still queued is a broken command: it must not go out later.
             PurgeComm(file_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
             return Status::failure(withDetail(

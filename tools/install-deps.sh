@@ -4,8 +4,9 @@ set -euo pipefail
 packages=(
     cmake make g++ clang libclang-rt-14-dev llvm clang-format
     libgtest-dev libbenchmark-dev
-    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine
-    xvfb x11-utils xdotool imagemagick icoutils socat python3 util-linux procps
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+    g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 fonts-wine
+    xvfb x11-utils xdotool imagemagick socat python3 util-linux procps
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -83,11 +83,11 @@ bool unescape(std::wstring_view in, std::wstring& out) {
     return true;
 }
 
-ULONGLONG stepStart = 0;
+DWORD stepStart = 0;  // GetTickCount(); unsigned differences make wrap-around harmless
 
 void report(int index, std::wstring_view step, const vorkel::Status& status) {
     std::string line = std::to_string(index) + " " + vorkel::win::utf8FromWide(step) + " " +
-                       std::to_string(GetTickCount64() - stepStart) + "ms";
+                       std::to_string(GetTickCount() - stepStart) + "ms";
     line += status.ok() ? ": ok" : ": failed: " + status.text();
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -114,7 +114,7 @@ int wmain(int argc, wchar_t** argv) {
             return i + 1 < argc ? argv[++i] : nullptr;
         };
         ++index;
-        stepStart = GetTickCount64();
+        stepStart = GetTickCount();
         if (step == L"configure") {
             const wchar_t* number = argument();
             const wchar_t* settings = argument();
@@ -158,8 +158,7 @@ int wmain(int argc, wchar_t** argv) {
             if (!path) {
                 return usage("wait needs a file");
             }
-            const ULONGLONG deadline = GetTickCount64() + 30000;
-            while (!fileExists(path) && GetTickCount64() < deadline) {
+            while (!fileExists(path) && GetTickCount() - stepStart < 30000) {
                 Sleep(10);
             }
             report(index, step,

@@ -2,7 +2,6 @@
 what the operator sees and what reaches the rotor."""
 
 import argparse
-import struct
 import subprocess
 import sys
 import time
@@ -336,34 +335,6 @@ class WithoutWineFonts(unittest.TestCase):
             self.assertLessEqual(max(overflow.values(), default=0), 3, overflow)
             self.assertLessEqual(len(overflow), 2, overflow)
             r.screenshot(ARTIFACTS / "without-wine-fonts.png")
-
-
-class Executable(unittest.TestCase):
-    def test_needs_no_dll_beyond_windows_own(self):
-        exe = Path(BUILD) / "ui" / "vorkelDDE.exe"
-        out = subprocess.check_output(["x86_64-w64-mingw32-objdump", "-p", str(exe)], text=True)
-        dlls = {l.split(":")[1].strip().lower() for l in out.splitlines() if "DLL Name" in l}
-        windows_own = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
-        self.assertTrue(dlls and dlls <= windows_own, dlls)
-
-    def test_version_resource_and_icon(self):
-        exe = Path(BUILD) / "ui" / "vorkelDDE.exe"
-        listing = subprocess.check_output(["wrestool", "-l", str(exe)], text=True)
-        icons = [l for l in listing.splitlines() if "--type=3 " in l or "--type=3\t" in l]
-        self.assertEqual(len(icons), 3, listing)
-        version = subprocess.check_output(["wrestool", "-x", "--raw", "--type=16", str(exe)])
-        text = version.decode("utf-16-le", errors="replace")
-        # Each key is followed by NUL padding and then its value.
-        values = {key: text[text.find(key + "\0") + len(key):].lstrip("\0").split("\0")[0]
-                  for key in ("FileVersion", "ProductVersion", "InternalName", "OriginalFilename")}
-        self.assertEqual(values["FileVersion"], "1.00")
-        self.assertEqual(values["ProductVersion"], "1.00")
-        self.assertEqual(values["InternalName"], "vorkelDDE")
-        self.assertEqual(values["OriginalFilename"], "vorkelDDE.exe")
-        group = subprocess.check_output(["wrestool", "-x", "--raw", "--type=14", str(exe)])
-        count = struct.unpack_from("<HHH", group)[2]
-        sizes = sorted(struct.unpack_from("<BBBBHH", group, 6 + 14 * k)[0:6:5] for k in range(count))
-        self.assertEqual(sizes, [(16, 4), (32, 1), (32, 4)])
 
 
 if __name__ == "__main__":

@@ -418,12 +418,17 @@ struct Resources {
     std::string text() const {
         char buffer[160];
         std::snprintf(buffer, sizeof buffer,
-                      "%lu handles, %lu USER, %lu GDI, %zu KiB private, %zu KiB heap, %d windows",
-                      handles, userObjects, gdiObjects, privateBytes / 1024, heapBytes / 1024,
+                      "%lu handles, %lu USER, %lu GDI, %llu KiB private, %zu KiB heap, %d windows",
+                      handles, userObjects, gdiObjects,
+                      static_cast<unsigned long long>(privateBytes / 1024), heapBytes / 1024,
                       windows);
         return buffer;
     }
 };
+
+HDDEDATA CALLBACK ignoreDdeEvent(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    return nullptr;
+}
 
 // Heap growth per request of a bare DDEML client that frees everything it is given. Wine's
 // DDEML keeps a copy of every answer in the client (its size and some 20 bytes) that no call
@@ -431,12 +436,7 @@ struct Resources {
 double bareDdemlGrowthPerRequest() {
     constexpr int kRequests = 40;
     DWORD id = 0;
-    if (DdeInitializeW(
-            &id,
-            [](UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) -> HDDEDATA {
-                return nullptr;
-            },
-            APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
+    if (DdeInitializeW(&id, ignoreDdeEvent, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
         return -1;
     }
     const win::DdeInstance instance(id);

@@ -19,7 +19,7 @@ std::wstring environment(const wchar_t* name) {
 // Waits for any of the handles while handling messages: DDEML in the other program may send
 // us messages and wait for them to be handled.
 DWORD waitPumping(DWORD count, const HANDLE* handles, DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
+    const DWORD start = GetTickCount();  // unsigned differences: wrap-around does no harm
     for (;;) {
         // Messages already in the queue do not wake a wait; they are handled first.
         MSG message;
@@ -27,8 +27,8 @@ DWORD waitPumping(DWORD count, const HANDLE* handles, DWORD milliseconds) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
+        const DWORD elapsed = GetTickCount() - start;
+        const DWORD left = elapsed >= milliseconds ? 0 : milliseconds - elapsed;
         const DWORD result = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_ALLINPUT);
         if (result != WAIT_OBJECT_0 + count) {
             return result;

@@ -50,18 +50,18 @@ class LabelView final : public vorkel::testing::FieldOnlyView {
 
 // Does what the station's message loop does between ticks, for `milliseconds`.
 void pumpFor(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
+    const DWORD start = GetTickCount();  // unsigned differences: wrap-around does no harm
     for (;;) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) {
             return;
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
     }
 }
 

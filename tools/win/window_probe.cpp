@@ -208,23 +208,24 @@ BOOL CALLBACK printWidget(HWND widget, LPARAM) {
     return TRUE;
 }
 
+struct WidgetSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK matchWidgetId(HWND child, LPARAM context) {
+    auto* search = reinterpret_cast<WidgetSearch*>(context);
+    if (GetDlgCtrlID(child) == search->id) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND widgetOf(HWND window, int id) {
-    struct Find {
-        int id;
-        HWND found;
-    } find{id, nullptr};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM context) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(context);
-            if (GetDlgCtrlID(child) == f->id) {
-                f->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
+    WidgetSearch search{id, nullptr};
+    EnumChildWindows(window, matchWidgetId, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // The station's answer to a resources query, or -1 when it gives none.
