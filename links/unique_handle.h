@@ -13,7 +13,7 @@ namespace vorkel::win {
 //   };
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     UniqueHandle() = default;
@@ -42,7 +42,7 @@ public:
         }
     }
 
-private:
+  private:
     Handle handle_ = Traits::empty();
 };
 
