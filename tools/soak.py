@@ -7,7 +7,7 @@ and what the station's process holds at the start and at the end.
     tools/soak.py [--seconds 600] [--build build/windows] [--check] [--json FILE]
 
 Every tick's command is checked against the record that tick received: it must arrive, once,
-whole, and be exactly the command for that record. Resources are taken after a warm-up of ten
+whole, and be exactly the command for that record. Resources are taken after a warm-up of thirty
 ticks and again at the end. With --check the exit status is 1 when any command was lost, cut,
 garbled or unexpected, when the window failed to answer within 1.5 s, or when the process grew:
 its heaps by 1 byte per tick or more (below that, a month of ticks would not make 3 MB), any
@@ -35,7 +35,10 @@ from station_watch import (Watch, answered, expected_point, malformed,  # noqa: 
                            received_since, resources, whole_commands_only)
 from wine_session import wait_until  # noqa: E402
 
-WARM_UP_TICKS = 10
+# The window's controls and Wine's caches settle within the first half minute (texts reach
+# their longest, every digit has been drawn once); from then on the heap holds still.
+WARM_UP_TICKS = 30
+TEXT_SLACK_BYTES = 64
 # Linux memory moves in pages and in the C library's and Wine's own arenas.
 LINUX_SLACK_KIB = 512
 RECORD = re.compile(rb"AZ(?P<azimuth>\S+) EL(?P<elevation>\S+) ")
@@ -75,12 +78,13 @@ def growth(start, end, ticks):
                      "allowed": allowed, "ok": after - before <= allowed, "note": note})
 
     w0, w1 = start["windows"], end["windows"]
-    # Flat: less than a byte per tick. Blocks are held to the same pace in bytes' stead: a block
-    # kept every 16 ticks would be at least a byte a tick.
-    row("heap bytes in use", w0["heap_bytes"], w1["heap_bytes"], max(ticks - 1, 0),
-        "less than 1 B per tick")
-    row("heap blocks in use", w0["heap_blocks"], w1["heap_blocks"], ticks // 16,
-        "less than 1 block per 16 ticks")
+    # Flat: less than a byte per tick, over what the window holds differently at one moment
+    # and another (its texts change length with the pass: measured up to 34 B and 0 blocks
+    # in 10 minutes). A block kept every 16 ticks would be at least a byte a tick.
+    row("heap bytes in use", w0["heap_bytes"], w1["heap_bytes"],
+        max(ticks - 1, 0) + TEXT_SLACK_BYTES, f"< 1 B per tick, +{TEXT_SLACK_BYTES} B")
+    row("heap blocks in use", w0["heap_blocks"], w1["heap_blocks"], ticks // 16 + 2,
+        "< 1 block per 16 ticks, +2")
     row("handle table (Wine)", w0["handles"], w1["handles"], 0)
     row("windows", w0["windows"], w1["windows"], 0)
     row("GDI objects", w0["gdi_objects"], w1["gdi_objects"], 0)
