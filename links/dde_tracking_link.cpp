@@ -35,11 +35,11 @@ bool validName(std::wstring_view name) {
            name.find(L'\0') == std::wstring_view::npos;
 }
 
-bool registerWindowClass() {
-    static const bool registered = [] {
+bool registerWindowClass(WNDPROC windowProc) {
+    static const bool registered = [windowProc] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;  // replaced per window once it knows its link
+        wc.lpfnWndProc = windowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kWindowClass;
         return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -115,7 +115,7 @@ Status DdeTrackingLink::makeWindow() {
     if (window_) {
         return Status::success();
     }
-    if (!registerWindowClass()) {
+    if (!registerWindowClass(&DdeTrackingLink::windowProc)) {
         return windowsFailure("registering the DDE window of", application_, GetLastError());
     }
     // A message-only window: it takes part in no broadcast, it only talks to its partner.
@@ -124,9 +124,8 @@ Status DdeTrackingLink::makeWindow() {
     if (!window) {
         return windowsFailure("making the DDE window of", application_, GetLastError());
     }
+    // The window finds its link from here on; until then it only gets its creation messages.
     SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(window.get(), GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(&DdeTrackingLink::windowProc));
     window_ = std::move(window);
     return Status::success();
 }
