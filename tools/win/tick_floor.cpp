@@ -1,7 +1,8 @@
 // The floor of one tick: the least program that makes the system calls of one of the station's
 // ticks, once a second. The window is kept topmost, the tracking program is asked for its
 // record over the station's own DDE link, the record goes into Label1 and its pieces into the
-// seven value fields, and ten bytes go out on COM1 (opened, set up, written, flushed and closed).
+// seven value fields (those that changed), and ten bytes go out on COM1 (opened, set up,
+// written, flushed and closed).
 // Nothing else: no parsing beyond cutting at blanks, no arithmetic, no colours, no fonts.
 // Measured beside the station (tools/measure.py), it shows what the station adds to a tick.
 
@@ -23,6 +24,15 @@ constexpr char kCommand[] = "W 180  45\r";  // ten bytes, as a point command of 
 
 HWND label = nullptr;
 std::array<HWND, 7> fields{};
+std::array<std::wstring, 8> shown;  // the texts of the fields and Label1, as last set
+
+// As the station does: a text is set only when it changes, since setting it repaints.
+void show(std::size_t slot, HWND control, const std::wstring& text) {
+    if (shown[slot] != text) {
+        shown[slot] = text;
+        SetWindowTextW(control, text.c_str());
+    }
+}
 
 // Label1 is the only field the link writes.
 class LabelView final : public vorkel::testing::FieldOnlyView {
@@ -31,7 +41,7 @@ class LabelView final : public vorkel::testing::FieldOnlyView {
     std::wstring fieldText(vorkel::Field) const override { return record; }
     void setFieldText(vorkel::Field, const std::wstring& text) override {
         record = text;
-        SetWindowTextW(label, text.c_str());
+        show(7, label, text);
     }
 };
 
@@ -65,7 +75,11 @@ void writeCommand() {
 }
 
 void tick(HWND window) {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // As the station does: restacked only when some other window has come above it.
+    if ((GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
+        GetWindow(window, GW_HWNDPREV) != nullptr) {
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     if (!link->request().ok()) {
         return;
     }
@@ -78,7 +92,7 @@ void tick(HWND window) {
         start = blank == std::wstring::npos ? view.record.size() : blank + 1;
     }
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        SetWindowTextW(fields[i], pieces[i < 5 ? i : i - 4].c_str());
+        show(i, fields[i], pieces[i < 5 ? i : i - 4]);
     }
     writeCommand();
 }
