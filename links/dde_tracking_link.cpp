@@ -182,14 +182,36 @@ void DdeTrackingLink::onAck(HWND from, LPARAM lParam) noexcept {
         return;
     }
     GlobalDeleteAtom(static_cast<ATOM>(item));
-    if (unanswered_ == 0) {
-        return;
-    }
-    if (--unanswered_ == 0 && requesting_ && answer_ == Answer::None) {
+    if (answerArrived()) {
         answer_ = Answer::Refused;
     } else {
         ++answersIgnored_;
     }
+}
+
+bool DdeTrackingLink::answerArrived() noexcept {
+    if (unanswered_ == 0) {
+        return false;
+    }
+    if (--unanswered_ == 0 && requesting_ && answer_ == Answer::None) {
+        lastTakenAt_ = GetTickCount64();
+        lateSinceTaken_ = false;
+        return true;
+    }
+    lateSinceTaken_ = true;
+    return false;
+}
+
+void DdeTrackingLink::requestSent() noexcept {
+    const ULONGLONG now = GetTickCount64();
+    // A server that answers, but only ever late, has most likely lost an answer (or answers
+    // a request's worth behind): after a while its answers are believed again, or every later
+    // answer would be counted as late for good.
+    if (unanswered_ > 0 && lateSinceTaken_ && now - lastTakenAt_ > kForgetUnansweredMs) {
+        unanswered_ = 0;
+        lateSinceTaken_ = false;
+    }
+    ++unanswered_;
 }
 
 void DdeTrackingLink::onData(HWND from, LPARAM lParam) noexcept {
@@ -209,8 +231,8 @@ void DdeTrackingLink::onData(HWND from, LPARAM lParam) noexcept {
         response = header->fResponse != 0;
         release = header->fRelease != 0;
         ackRequested = header->fAckReq != 0;
-        const bool answer = from == server_ && server_ != nullptr && response && unanswered_ > 0;
-        if (answer && --unanswered_ == 0 && requesting_ && answer_ == Answer::None) {
+        const bool fromPartner = from == server_ && server_ != nullptr;
+        if (fromPartner && response && answerArrived()) {
             takeRecord(*header, GlobalSize(data));
         } else {
             ++answersIgnored_;
@@ -335,6 +357,7 @@ Status DdeTrackingLink::openManual() try {
         return failure("connecting to", "no DDE server answers");
     }
     everConnected_ = true;
+    lastTakenAt_ = GetTickCount64();
     return Status::success();
 } catch (const std::bad_alloc&) {
     return Status::failure("out of memory");
@@ -399,7 +422,7 @@ Status DdeTrackingLink::request() try {
     }
     item.release();  // the server deletes it with its answer
     packed.release();
-    ++unanswered_;
+    requestSent();
 
     waitForAnswer();
     switch (answer_) {

@@ -34,7 +34,8 @@ std::optional<std::wstring> wideFromCodePage(std::string_view bytes, UINT codePa
 //   request() is refused. A WM_QUIT met while waiting ends the wait and is posted again.
 // - An answer that comes after its request has timed out belongs to that request: it is taken
 //   in and thrown away, never shown as the answer to a later request. (A server answers its
-//   requests in order, so the link counts the requests still unanswered.)
+//   requests in order, so the link counts the requests still unanswered. When for 10 s every
+//   answer has come late, the count is given up: the server has most likely lost an answer.)
 class DdeTrackingLink final : public TrackingLink {
   public:
     // A whole tick (this request plus the rotor command) must fit well inside its second even
@@ -90,9 +91,17 @@ class DdeTrackingLink final : public TrackingLink {
     bool requesting_ = false;
     bool goodbyeSent_ = false;
 
+    // Counts an answer (data or refusal) to the oldest request still open; true when it is the
+    // answer the current request waits for.
+    bool answerArrived() noexcept;
+    void requestSent() noexcept;
+
     // Requests sent and not yet answered, the current one included. Only the answer to the
     // last one counts.
+    static constexpr ULONGLONG kForgetUnansweredMs = 10000;
     int unanswered_ = 0;
+    ULONGLONG lastTakenAt_ = 0;    // when an answer last was the one awaited
+    bool lateSinceTaken_ = false;  // and whether late answers have come since
     int answersIgnored_ = 0;
     Answer answer_ = Answer::None;
     std::string answerBytes_;

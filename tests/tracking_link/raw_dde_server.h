@@ -24,8 +24,9 @@ class RawDdeServer {
         // it once acknowledged (fAckReq).
         bool release = true;
         bool ackRequested = false;
-        // The answer to the first request comes this late.
+        // The answer to the first request comes this late, or never.
         DWORD firstAnswerDelayMs = 0;
+        bool firstAnswerLost = false;
     };
 
     explicit RawDdeServer(Behaviour behaviour);
