@@ -1,12 +1,23 @@
-// The tracking link over DDEML: a manual-link client conversation with the tracking program,
-// which answers every request with its current one-line record as CF_TEXT.
+// The tracking link: the client end of a DDE conversation with the tracking program, spoken
+// in DDE's own window messages. The tracking program answers every request with its current
+// one-line record as CF_TEXT.
+//
+// Why not DDEML: Wine's DDEML client keeps a copy of every answer it receives (the copy Wine
+// makes of posted DDE data in the receiving process), which nothing can free; a station that
+// asks once a second would grow by megabytes a day. Speaking the messages directly, the link
+// frees every answer itself.
 #pragma once
+
+// clang-format off
+#include <windows.h>
+#include <dde.h>
+// clang-format on
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "links/ddeml_handles.h"
+#include "links/dde_handles.h"
 #include "station/station_view.h"
 #include "station/tracking_link.h"
 
@@ -16,19 +27,15 @@ namespace vorkel::win {
 std::optional<std::wstring> wideFromCodePage(std::string_view bytes, UINT codePage);
 
 // Threading and messages:
-// - Use a link on one thread only, the thread that pumps its window messages: DDEML delivers
-//   everything for the link's instance there. Messages of the conversation still waiting from
-//   an earlier request are handled by the next request itself; were they left in the queue,
-//   DDEML would take one of them for the answer. (Wine's DDEML follows every answer with an
-//   acknowledgement, within a millisecond; a request sent before that has arrived is refused.)
-// - request() waits for the answer inside DDEML's modal message loop, which handles other
-//   messages of the thread meanwhile: on Windows timer ticks and clicks too, under Wine only
-//   messages sent from other threads. Whatever handles them must not call back into the link
-//   or destroy it while a request is under way; a nested request() is refused, destroying the
-//   link from inside is not allowed at all.
-// - DDE cannot tell which request an answer belongs to. An answer that comes after its request
-//   has timed out is taken as the answer to the next request, if that is already waiting; it
-//   is then a record the tracking program made a moment earlier.
+// - Use a link on one thread only, the thread that pumps its window messages: the link's own
+//   hidden window receives the conversation's messages there.
+// - request() waits for the answer while handling every other message of the thread (timer
+//   ticks, clicks, paint). Whatever handles them must not destroy the link meanwhile; a nested
+//   request() is refused. A WM_QUIT met while waiting ends the wait and is posted again.
+// - An answer that comes after its request has timed out belongs to that request: it is taken
+//   in and thrown away, never shown as the answer to a later request. (A server answers its
+//   requests in order, so the link counts the requests still unanswered. When for 10 s every
+//   answer has come late, the count is given up: the server has most likely lost an answer.)
 class DdeTrackingLink final : public TrackingLink {
   public:
     // A whole tick (this request plus the rotor command) must fit well inside its second even
@@ -37,6 +44,7 @@ class DdeTrackingLink final : public TrackingLink {
 
     // The answers go to Label1 of the view, which must outlive the link.
     explicit DdeTrackingLink(StationView& view);
+    // Ends the conversation (WM_DDE_TERMINATE) if it is still open.
     ~DdeTrackingLink() override;
     DdeTrackingLink(const DdeTrackingLink&) = delete;
     DdeTrackingLink& operator=(const DdeTrackingLink&) = delete;
@@ -50,31 +58,56 @@ class DdeTrackingLink final : public TrackingLink {
 
     // True from a successful openManual() until the tracking program ends the conversation.
     bool conversationOpen() const;
+    // Answers that came in after their request had timed out, or that nobody asked for.
+    int answersIgnored() const { return answersIgnored_; }
 
   private:
-    // DDEML calls one plain function for every instance; it finds the link by conversation.
-    static HDDEDATA CALLBACK callback(UINT type, UINT format, HCONV conversation, HSZ topic,
-                                      HSZ item, HDDEDATA data, ULONG_PTR data1,
-                                      ULONG_PTR data2) noexcept;
-    // With `disconnect` false DDEML has already done away with the conversation handle.
-    void endConversation(bool disconnect) noexcept;
-    void handleWaitingMessages();
+    // What the last request has heard so far.
+    enum class Answer { None, Data, Refused, Ended };
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept;
+    void onAck(HWND from, LPARAM lParam) noexcept;
+    void onData(HWND from, LPARAM lParam) noexcept;
+    void onTerminate(HWND from) noexcept;
+    void takeRecord(const DDEDATA& data, SIZE_T size) noexcept;
+    void endConversation() noexcept;
+    bool partnerGone() const;
+    Status makeWindow();
+    // Handles the messages of the whole thread until the answer is in or the time is up.
+    void waitForAnswer();
     Status failure(const char* doing, const std::string& why) const;
-    Status ddeFailure(const char* doing, UINT error) const;
 
     StationView& view_;
     std::wstring application_;
     std::wstring topic_;
     std::wstring item_;
 
-    // Declared so that the instance goes last.
-    DdeInstance instance_;
-    DdeString itemHandle_;
-    DdeConversation conversation_;
-    HWND conversationWindow_ = nullptr;  // our end of the conversation, owned by DDEML
+    DdeWindow window_;
+    HWND server_ = nullptr;  // the tracking program's end of the conversation
+    bool initiating_ = false;
     bool everConnected_ = false;
     bool ended_ = false;
     bool requesting_ = false;
+    bool goodbyeSent_ = false;
+
+    // Counts an answer (data or refusal) to the oldest request still open; true when it is the
+    // answer the current request waits for.
+    bool answerArrived() noexcept;
+    void requestSent() noexcept;
+
+    // Requests sent and not yet answered, the current one included. Only the answer to the
+    // last one counts.
+    static constexpr DWORD kForgetUnansweredMs = 10000;
+    int unanswered_ = 0;
+    DWORD lastTakenAt_ = 0;        // when an answer last was the one awaited (tick count)
+    bool lateSinceTaken_ = false;  // and whether late answers have come since
+    int answersIgnored_ = 0;
+    Answer answer_ = Answer::None;
+    std::string answerBytes_;
+    SIZE_T answerSize_ = 0;
+    UINT answerFormat_ = CF_TEXT;
+    bool answerWhole_ = false;
 };
 
 }  // namespace vorkel::win

@@ -5,5 +5,5 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake --preset native >/dev/null && cmake --build --preset native --target logic_benchmark
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target vorkelDDE tracking_simulator tracking_probe window_probe
+cmake --build --preset windows --target vorkelDDE tracking_simulator tracking_probe window_probe tick_floor
 exec python3 tools/measure.py "$@"

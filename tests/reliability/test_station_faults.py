@@ -26,7 +26,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
 from station_rig import IDS, TITLE, StationRig  # noqa: E402
-from station_watch import (BOLD, REGULAR, Watch, answered, between, ddeml_keeps,  # noqa: E402
+from station_watch import (BOLD, REGULAR, Watch, answered, between,  # noqa: E402
                            expected_point, malformed, received_since, requests, resources,
                            whole_commands_only)
 from wine_session import wait_until  # noqa: E402
@@ -451,9 +451,9 @@ class OperatorHaste(StationCase):
         self.finish()
         self.assertEqual((after["windows"], after["gdi_objects"], after["handles"]),
                          (before["windows"], before["gdi_objects"], before["handles"]))
-        answer_bytes = len(WORKED) + 1
-        self.assertLessEqual(after["heap_bytes"] - before["heap_bytes"],
-                             (ticks + 1) * ddeml_keeps(answer_bytes) + 1024)
+        # Neither the boxes nor the ticks meanwhile keep anything; 1 KiB for what may be in
+        # use at one moment and not at another.
+        self.assertLessEqual(after["heap_bytes"] - before["heap_bytes"], 1024, f"{ticks} ticks")
         self.assertWorking(self.started + SETTLE, end)
         # The ticks went on meanwhile.
         all_ticks = len(answered(self.rig))

@@ -3,15 +3,16 @@
 
 // clang-format off
 #include <windows.h>
-#include <psapi.h>
 // clang-format on
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "links/record_bytes.h"
+#include "tests/tracking_link/raw_dde_server.h"
 #include "tests/tracking_link/recording_view.h"
 #include "tests/tracking_link/simulator_process.h"
 
@@ -359,11 +360,12 @@ TEST_F(LinkTest, RefusesARequestFromInsideARequest) {
 }
 
 TEST_F(LinkTest, NeedsNoMessageLoopBetweenRequests) {
-    // Wine's DDEML follows each answer with a message of its own; left in the queue, it would
-    // be taken for the next answer and every other request would fail.
+    // Wine's DDEML servers follow each answer with a positive acknowledgement of their own;
+    // taken for the next answer, it would fail every other request, and asked at once, right
+    // after an answer, is when it is still on its way.
     startAndOpen(L"--record x");
     for (int i = 0; i < 6; ++i) {
-        Sleep(20);
+        Sleep(i % 2 == 0 ? 20 : 0);
         const Status status = link_.request();
         EXPECT_TRUE(status.ok()) << "request " << i << ": " << status.text();
     }
@@ -371,9 +373,9 @@ TEST_F(LinkTest, NeedsNoMessageLoopBetweenRequests) {
 
 // --- A long run ------------------------------------------------------------------------------
 
-// Wine reports no handle or GUI object counts and no private bytes (all 0), so what it does
-// keep track of is watched as well: the process heap, which holds DDE data and DDEML's own
-// records, and the windows DDEML makes for instances and conversations.
+// Wine reports no handle or GUI object counts and no private bytes (all 0), so the heaps are
+// measured from inside: every heap of the process, which hold the answers' global memory, the
+// packed message parameters and the link's own strings. Windows are counted too.
 BOOL CALLBACK countChild(HWND, LPARAM count) {
     ++*reinterpret_cast<int*>(count);
     return TRUE;
@@ -383,160 +385,266 @@ BOOL CALLBACK countWindow(HWND window, LPARAM count) {
     EnumChildWindows(window, countChild, count);
     return TRUE;
 }
+int windowsOfThisThread() {
+    int windows = 0;
+    EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
 
 struct Resources {
-    DWORD handles = 0;
-    DWORD userObjects = 0;
-    DWORD gdiObjects = 0;
-    SIZE_T privateBytes = 0;
-    std::size_t heapBytes = 0;
+    long long heapBytes = 0;
     int windows = 0;
 
     static Resources now() {
         pumpMessages(20);  // whatever is still on its way is handled first
-        Resources r;
-        GetProcessHandleCount(GetCurrentProcess(), &r.handles);
-        r.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-        r.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-        PROCESS_MEMORY_COUNTERS_EX memory{};
-        memory.cb = sizeof memory;
-        GetProcessMemoryInfo(GetCurrentProcess(),
-                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-        r.privateBytes = memory.PrivateUsage;
-        const HANDLE heap = GetProcessHeap();
-        HeapLock(heap);
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heap, &entry)) {
-            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
-                r.heapBytes += entry.cbData;
-            }
-        }
-        HeapUnlock(heap);
-        EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&r.windows));
-        return r;
-    }
-    std::string text() const {
-        char buffer[160];
-        std::snprintf(buffer, sizeof buffer,
-                      "%lu handles, %lu USER, %lu GDI, %llu KiB private, %zu KiB heap, %d windows",
-                      handles, userObjects, gdiObjects,
-                      static_cast<unsigned long long>(privateBytes / 1024), heapBytes / 1024,
-                      windows);
-        return buffer;
+        return {heapBytesInUse(), windowsOfThisThread()};
     }
 };
 
-HDDEDATA CALLBACK ignoreDdeEvent(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
-    return nullptr;
-}
-
-// Heap growth per request of a bare DDEML client that frees everything it is given. Wine's
-// DDEML keeps a copy of every answer in the client (its size and some 20 bytes) that no call
-// can free; on Windows this is 0. The link may add nothing to it.
-double bareDdemlGrowthPerRequest() {
-    constexpr int kRequests = 40;
-    DWORD id = 0;
-    if (DdeInitializeW(&id, ignoreDdeEvent, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
-        return -1;
+// Runs `step` `count` times after as many warm-up runs and gives the heap's growth per run.
+// Less than a byte a run is no growth: a month of ticks would not make a megabyte.
+template <typename Step>
+double heapGrowthPerRun(int count, Step step, int* windowsChange = nullptr) {
+    for (int i = 0; i < count / 10 + 1; ++i) {
+        step(i);
     }
-    const win::DdeInstance instance(id);
-    const win::DdeString application = win::makeDdeString(id, L"Orbitron");
-    const win::DdeString topic = win::makeDdeString(id, L"Tracking");
-    const win::DdeString item = win::makeDdeString(id, L"TrackingData");
-    const win::DdeConversation conversation(
-        DdeConnect(id, application.get().handle, topic.get().handle, nullptr));
-    if (!conversation) {
-        return -1;
-    }
-    auto once = [&] {
-        pumpMessages(2);
-        DWORD result = 0;
-        // Freed by hand, so that this measure does not hang on the link's own helpers.
-        const HDDEDATA data =
-            DdeClientTransaction(nullptr, 0, conversation.get(), item.get().handle, CF_TEXT,
-                                 XTYP_REQUEST, 1000, &result);
-        if (data != nullptr) {
-            DdeFreeDataHandle(data);
-        }
-    };
-    once();
     const Resources before = Resources::now();
-    for (int i = 0; i < kRequests; ++i) {
-        once();
+    for (int i = 0; i < count; ++i) {
+        step(i);
     }
     const Resources after = Resources::now();
-    return (double(after.heapBytes) - double(before.heapBytes)) / kRequests;
+    if (windowsChange != nullptr) {
+        *windowsChange = after.windows - before.windows;
+    }
+    const double growth = double(after.heapBytes - before.heapBytes) / count;
+    std::printf("heap %lld -> %lld bytes: %.2f bytes per run\n", before.heapBytes, after.heapBytes,
+                growth);
+    return growth;
 }
-
-void expectStable(const Resources& before, const Resources& after, double allowedHeapGrowth) {
-    EXPECT_EQ(after.handles, before.handles);
-    EXPECT_EQ(after.userObjects, before.userObjects);
-    EXPECT_EQ(after.gdiObjects, before.gdiObjects);
-    EXPECT_EQ(after.windows, before.windows);
-    EXPECT_LE(double(after.privateBytes), double(before.privateBytes) + allowedHeapGrowth);
-    EXPECT_LE(double(after.heapBytes), double(before.heapBytes) + allowedHeapGrowth);
-    std::printf("before: %s\nafter:  %s\n", before.text().c_str(), after.text().c_str());
-}
-
-// Room for the heap's own bookkeeping and the odd allocation of the test itself.
-constexpr double kSlackBytes = 64 * 1024;
 
 TEST_F(LinkTest, ThousandRequestsLeaveNothingBehind) {
-    // Long records, so that keeping even one copy of each would stand out from the slack.
+    // Long records, so that keeping even part of each would stand out.
     startAndOpen(L"--record A --repeat 2000");
-    const double bare = bareDdemlGrowthPerRequest();
-    ASSERT_GE(bare, 0.0) << "no bare DDEML conversation";
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(tick().ok());
-    }
-    const Resources before = Resources::now();
-    for (int i = 0; i < 1000; ++i) {
-        // Wine's stray acknowledgement of the last answer can take a few milliseconds under
-        // load; a request sent before it is in is refused. The station's ticks are 1 s apart.
-        pumpMessages(10);
-        const Status status = link_.request();
-        ASSERT_TRUE(status.ok()) << "request " << i << ": " << status.text();
-    }
-    std::printf("bare DDEML keeps %.0f bytes per request\n", bare);
-    expectStable(before, Resources::now(), 1000 * bare + kSlackBytes);
+    int windows = 0;
+    const double growth = heapGrowthPerRun(
+        1000,
+        [this](int i) {
+            pumpMessages(1);
+            const Status status = link_.request();
+            ASSERT_TRUE(status.ok()) << "request " << i << ": " << status.text();
+            view_.writes.clear();
+        },
+        &windows);
+    EXPECT_LT(growth, 1.0);
+    EXPECT_EQ(windows, 0);
 }
 
 TEST_F(LinkTest, RefusedHugeRecordsLeaveNothingBehind) {
-    // Each answer is 1 MiB: a data handle kept by mistake shows at once.
+    // Each answer is 1 MiB: an answer kept by mistake shows at once.
     startAndOpen(L"--record A --repeat 1048576");
-    const double bare = bareDdemlGrowthPerRequest();
-    ASSERT_GE(bare, 0.0) << "no bare DDEML conversation";
-    ASSERT_FALSE(tick().ok());
-    const Resources before = Resources::now();
-    for (int i = 0; i < 20; ++i) {
-        ASSERT_FALSE(tick().ok());
-    }
-    std::printf("bare DDEML keeps %.0f bytes per request\n", bare);
-    expectStable(before, Resources::now(), 20 * bare + kSlackBytes);
+    const double growth = heapGrowthPerRun(20, [this](int) { ASSERT_FALSE(tick().ok()); });
+    EXPECT_LT(growth, 1.0);
 }
 
 TEST(LinkLifetime, ManyLinksComeAndGoWithoutLeaks) {
     SimulatorProcess simulator(L"--record x");
     ASSERT_TRUE(simulator.started()) << simulator.problem();
-    auto openOne = [] {
+    int windows = 0;
+    const double growth = heapGrowthPerRun(
+        100,
+        [](int) {
+            RecordingView view;
+            DdeTrackingLink link(view);
+            ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
+            ASSERT_TRUE(link.setItem(L"TrackingData").ok());
+            ASSERT_TRUE(link.openManual().ok());
+            pumpMessages(2);
+            ASSERT_TRUE(link.request().ok());
+        },
+        &windows);
+    EXPECT_LT(growth, 1.0);
+    EXPECT_EQ(windows, 0);
+}
+
+// --- The protocol's corners, against a server written in DDE's messages ----------------------
+
+class RawServerTest : public ::testing::Test {
+  protected:
+    void open() {
+        ASSERT_TRUE(link_.setTopic(L"Orbitron|Tracking").ok());
+        ASSERT_TRUE(link_.setItem(L"TrackingData").ok());
+        const Status opened = link_.openManual();
+        ASSERT_TRUE(opened.ok()) << opened.text();
+    }
+
+    RecordingView view_;
+    DdeTrackingLink link_{view_};
+};
+
+TEST_F(RawServerTest, TakesTheFirstOfTwoServersAndEndsTheOther) {
+    RawDdeServer first({});
+    RawDdeServer second({});
+    ASSERT_TRUE(first.started() && second.started());
+    open();
+    for (int i = 0; i < 3; ++i) {
+        const Status status = link_.request();
+        ASSERT_TRUE(status.ok()) << status.text();
+    }
+    pumpMessages(50);
+    EXPECT_EQ(first.initiates + second.initiates, 2);
+    // One server has the requests, the other was told goodbye at once.
+    RawDdeServer& talking = first.requests > 0 ? first : second;
+    RawDdeServer& other = first.requests > 0 ? second : first;
+    EXPECT_EQ(talking.requests, 3);
+    EXPECT_EQ(talking.terminates, 0);
+    EXPECT_EQ(other.requests, 0);
+    EXPECT_EQ(other.terminates, 1);
+    EXPECT_EQ(view_.label(), L"raw 3");
+}
+
+TEST_F(RawServerTest, TwoTrackingProgramsMakeOneConversation) {
+    SimulatorProcess first(L"--record first");
+    SimulatorProcess second(L"--record second");
+    ASSERT_TRUE(first.started()) << first.problem();
+    ASSERT_TRUE(second.started()) << second.problem();
+    open();
+    for (int i = 0; i < 3; ++i) {
+        pumpMessages(10);
+        const Status status = link_.request();
+        ASSERT_TRUE(status.ok()) << status.text();
+    }
+    EXPECT_TRUE(view_.label() == L"first" || view_.label() == L"second") << view_.label().c_str();
+    for (const auto& write : view_.writes) {
+        EXPECT_EQ(write.second, view_.label());
+    }
+    EXPECT_EQ(first.requestsLogged() + second.requestsLogged(), 3);
+}
+
+TEST_F(RawServerTest, NegativeAcknowledgementIsARefusal) {
+    RawDdeServer server({.reply = RawDdeServer::Reply::NegativeAck});
+    ASSERT_TRUE(server.started());
+    open();
+    const double growth = heapGrowthPerRun(100, [this](int) {
+        const Status status = link_.request();
+        EXPECT_FALSE(status.ok());
+        EXPECT_NE(status.text().find("refused"), std::string::npos) << status.text();
+    });
+    EXPECT_LT(growth, 1.0);
+    EXPECT_TRUE(link_.conversationOpen());
+    EXPECT_TRUE(view_.writes.empty());
+}
+
+TEST_F(RawServerTest, FreesTheAnswersByTheirFlags) {
+    for (const bool release : {true, false}) {
+        SCOPED_TRACE(release ? "receiver frees" : "server frees on acknowledgement");
         RecordingView view;
         DdeTrackingLink link(view);
+        RawDdeServer server({.release = release, .ackRequested = !release});
+        ASSERT_TRUE(server.started());
         ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
         ASSERT_TRUE(link.setItem(L"TrackingData").ok());
         ASSERT_TRUE(link.openManual().ok());
-        pumpMessages(2);
-        ASSERT_TRUE(link.request().ok());
-    };
-    const double bare = bareDdemlGrowthPerRequest();
-    ASSERT_GE(bare, 0.0) << "no bare DDEML conversation";
-    for (int i = 0; i < 10; ++i) {
-        openOne();
+        const double growth = heapGrowthPerRun(300, [&](int) {
+            const Status status = link.request();
+            ASSERT_TRUE(status.ok()) << status.text();
+            view.writes.clear();
+        });
+        EXPECT_LT(growth, 1.0);
+        pumpMessages(20);
+        EXPECT_EQ(server.acks, release ? 0 : server.requests.load());
     }
-    const Resources before = Resources::now();
-    for (int i = 0; i < 100; ++i) {
-        openOne();
+}
+
+TEST_F(RawServerTest, IgnoresDataNobodyAskedFor) {
+    RawDdeServer server({.release = true, .ackRequested = true});
+    ASSERT_TRUE(server.started());
+    open();
+    ASSERT_TRUE(link_.request().ok());
+    const double growth = heapGrowthPerRun(200, [&](int) {
+        server.sendUnasked(1);
+        pumpMessages(1);
+    });
+    EXPECT_LT(growth, 1.0);
+    EXPECT_EQ(view_.writes.size(), 1u);
+    EXPECT_GE(link_.answersIgnored(), 200 + 21);
+    // Acknowledged, as asked, and the conversation goes on.
+    EXPECT_EQ(server.acks, 1 + 200 + 21);
+    const Status status = link_.request();
+    ASSERT_TRUE(status.ok()) << status.text();
+    EXPECT_EQ(view_.label(), L"raw 2");
+}
+
+TEST_F(RawServerTest, ALateAnswerIsNeverTakenForTheNextOne) {
+    RawDdeServer server({.firstAnswerDelayMs = 500});
+    ASSERT_TRUE(server.started());
+    open();
+    const Status late = link_.request();
+    EXPECT_FALSE(late.ok());
+    EXPECT_NE(late.text().find("no answer in time"), std::string::npos) << late.text();
+    // Asked again at once: the late answer to the first request comes in while this one
+    // waits, and only the second answer may reach Label1.
+    const Status next = link_.request();
+    ASSERT_TRUE(next.ok()) << next.text();
+    EXPECT_EQ(view_.label(), L"raw 2");
+    EXPECT_EQ(link_.answersIgnored(), 1);
+}
+
+TEST_F(RawServerTest, AServerThatLostAnAnswerIsBelievedAgain) {
+    RawDdeServer server({.firstAnswerLost = true});
+    ASSERT_TRUE(server.started());
+    open();
+    const double start = nowMs();
+    EXPECT_FALSE(link_.request().ok());
+    // Each later answer is first counted for the request that got none, until that one is
+    // given up; then the link follows the server again.
+    Status status = Status::failure("not asked");
+    while (!status.ok() && nowMs() - start < 20000) {
+        pumpMessages(500);
+        status = link_.request();
     }
-    expectStable(before, Resources::now(), 100 * bare + kSlackBytes);
+    ASSERT_TRUE(status.ok()) << status.text();
+    EXPECT_GT(nowMs() - start, 9000);
+    EXPECT_EQ(view_.label(), L"raw " + std::to_wstring(server.requests.load()));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(link_.request().ok());
+    }
+}
+
+TEST_F(RawServerTest, ServerWindowVanishingEndsTheConversationForGood) {
+    std::optional<RawDdeServer> server(std::in_place, RawDdeServer::Behaviour{});
+    ASSERT_TRUE(server->started());
+    open();
+    ASSERT_TRUE(link_.request().ok());
+    server.reset();  // its window goes without a goodbye, as when a program is killed
+    server.emplace(RawDdeServer::Behaviour{});
+    double elapsed = nowMs();
+    const Status status = link_.request();
+    elapsed = nowMs() - elapsed;
+    EXPECT_FALSE(status.ok());
+    EXPECT_NE(status.text().find("gone"), std::string::npos) << status.text();
+    EXPECT_LT(elapsed, kTimeoutMs);
+    EXPECT_FALSE(link_.conversationOpen());
+    EXPECT_FALSE(link_.openManual().ok());
+    EXPECT_FALSE(link_.request().ok());
+    EXPECT_EQ(server->initiates, 0);  // never made again, with the program back
+    EXPECT_EQ(server->requests, 0);
+}
+
+TEST(RawServerClosing, ClosingWhileARequestIsOutstandingSaysGoodbye) {
+    RawDdeServer server({.reply = RawDdeServer::Reply::Silence});
+    ASSERT_TRUE(server.started());
+    RecordingView view;
+    std::optional<DdeTrackingLink> link(std::in_place, view);
+    ASSERT_TRUE(link->setTopic(L"Orbitron|Tracking").ok());
+    ASSERT_TRUE(link->setItem(L"TrackingData").ok());
+    ASSERT_TRUE(link->openManual().ok());
+    EXPECT_FALSE(link->request().ok());  // still unanswered when the link goes
+    const double start = nowMs();
+    link.reset();
+    EXPECT_LT(nowMs() - start, kTimeoutMs + kTimeoutSlackMs);
+    pumpMessages(50);
+    EXPECT_EQ(server.requests, 1);
+    EXPECT_EQ(server.terminates, 1);
 }
 
 }  // namespace

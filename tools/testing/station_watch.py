@@ -146,12 +146,6 @@ def answered(rig):
     return [r for r in requests(rig) if r["what"] == "answered"]
 
 
-def ddeml_keeps(answer_bytes):
-    """Heap bytes Wine's DDEML keeps in the client for every answer it receives, which no call
-    frees (Windows keeps none): a copy of the answer and some 20 bytes of its own."""
-    return answer_bytes + 32
-
-
 # --- the rotor's side -----------------------------------------------------------------------
 
 def malformed(line, since=0.0):

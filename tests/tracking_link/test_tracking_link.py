@@ -215,11 +215,13 @@ class SimulatorEnds(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--link-tests", required=True)
-    parser.add_argument("--simulator", required=True)
-    parser.add_argument("--probe", required=True)
+    parser.add_argument("--build", required=True)
     ARGS, rest = parser.parse_known_args()
+    build = Path(ARGS.build).resolve()
+    ARGS.prefix = build / "wineprefix"
+    ARGS.link_tests = build / "tests" / "tracking_link" / "tracking_link_tests.exe"
+    ARGS.simulator = build / "tools" / "win" / "tracking_simulator.exe"
+    ARGS.probe = build / "tools" / "win" / "tracking_probe.exe"
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
 

@@ -1,0 +1,67 @@
+// A DDE server for "Orbitron"/"Tracking" written in DDE's window messages, on a thread of its
+// own: it misbehaves in ways the simulated tracking program (a DDEML server) cannot, and
+// counts what the link sends it.
+#pragma once
+
+// clang-format off
+#include <windows.h>
+// clang-format on
+
+#include <atomic>
+#include <deque>
+#include <string>
+
+#include "tests/tracking_link/simulator_process.h"
+
+namespace vorkel::testing {
+
+class RawDdeServer {
+  public:
+    enum class Reply { Data, NegativeAck, Silence };
+    struct Behaviour {
+        Reply reply = Reply::Data;
+        // Flags of the answers' memory: the receiver frees it (fRelease), or the server frees
+        // it once acknowledged (fAckReq).
+        bool release = true;
+        bool ackRequested = false;
+        // The answer to the first request comes this late, or never.
+        DWORD firstAnswerDelayMs = 0;
+        bool firstAnswerLost = false;
+    };
+
+    explicit RawDdeServer(Behaviour behaviour);
+    ~RawDdeServer();
+    RawDdeServer(const RawDdeServer&) = delete;
+    RawDdeServer& operator=(const RawDdeServer&) = delete;
+
+    bool started() const { return window_ != nullptr; }
+    // Posts `count` records the client never asked for (fResponse clear), with the flags of
+    // the behaviour.
+    void sendUnasked(int count);
+
+    // Answers are "raw 1", "raw 2", ... in the order of the requests.
+    std::atomic<int> initiates{0};
+    std::atomic<int> requests{0};
+    std::atomic<int> acks{0};
+    std::atomic<int> terminates{0};
+    std::atomic<int> undelivered{0};  // answers posted to a window that was gone
+
+  private:
+    static DWORD WINAPI run(void* self);
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void postData(const std::string& text, bool response, ATOM item);
+
+    Behaviour behaviour_;
+    KernelHandle thread_;
+    KernelHandle ready_;
+    std::atomic<HWND> window_{nullptr};
+    HWND client_ = nullptr;
+    std::deque<HGLOBAL> awaitingAck_;  // sent with fRelease clear, freed on their ack
+    DWORD threadId_ = 0;
+};
+
+// Busy bytes in all of the process's heaps (the C runtime and global memory included).
+long long heapBytesInUse();
+
+}  // namespace vorkel::testing
