@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "links/windows_error.h"
+#include "win/text_conversion.h"
+#include "win/windows_error.h"
 
 namespace vorkel {
 
@@ -68,14 +69,6 @@ std::string withDetail(const Status& status, const std::string& detail) {
 }
 
 }  // namespace
-
-SerialRotorPort::FileTraits::Handle SerialRotorPort::FileTraits::empty() {
-    return INVALID_HANDLE_VALUE;
-}
-
-void SerialRotorPort::FileTraits::release(Handle handle) {
-    CloseHandle(handle);
-}
 
 Status SerialRotorPort::configure(int portNumber, const std::wstring& settings) {
     close();

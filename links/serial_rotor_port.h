@@ -5,8 +5,8 @@
 #include <string>
 
 #include "links/line_settings.h"
-#include "links/unique_handle.h"
 #include "station/rotor_port.h"
+#include "win/handles.h"
 
 namespace vorkel {
 
@@ -28,18 +28,12 @@ class SerialRotorPort : public RotorPort {
     const std::wstring& devicePath() const { return devicePath_; }
 
   private:
-    struct FileTraits {
-        using Handle = void*;
-        static Handle empty();
-        static void release(Handle handle);
-    };
-
     Status setUpLine();
     std::wstring objectName() const;
 
     std::wstring devicePath_;
     std::optional<LineSettings> settings_;
-    win::UniqueHandle<FileTraits> file_;
+    win::UniqueFile file_;
 };
 
 }  // namespace vorkel

@@ -6,7 +6,6 @@
 
 #include <memory>
 
-#include "links/unique_handle.h"
 #include "ui/base_window.h"
 #include "ui/frm_about_layout.h"
 #include "ui/gdi.h"
@@ -19,22 +18,9 @@ namespace {
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
-using UniquePen = win::UniqueHandle<GdiObjectTraits<HPEN>>;
-using UniqueBitmap = win::UniqueHandle<GdiObjectTraits<HBITMAP>>;
-
-class PaintScope {
-  public:
-    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
-    ~PaintScope() { EndPaint(window_, &paint_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    HDC dc() const { return dc_; }
-
-  private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
-};
+using win::PaintScope;
+using win::UniqueBitmap;
+using win::UniquePen;
 
 class AboutBox final : public BaseWindow<AboutBox> {
   public:

@@ -1,13 +1,14 @@
 // The main window: widgets from the layout table, events to the station, StationView on widgets.
 #include "ui/form1.h"
 
-#include "links/dde_tracking_link.h"
+#include "links/dde_client.h"
 #include "links/serial_rotor_port.h"
-#include "links/windows_error.h"
 #include "station/station.h"
 #include "ui/about_box.h"
 #include "ui/frame_panel.h"
 #include "ui/window_timer.h"
+#include "win/text_conversion.h"
+#include "win/windows_error.h"
 
 namespace vorkel::ui {
 namespace {
@@ -22,10 +23,11 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX;
 // What lives only while the window does: the station and its links end with the window.
 struct Form1::Running {
     Running(Form1& view, HWND window)
-        : link(view), timer(window, kTimer1), station(view, link, port, timer) {}
+        : link(dde, view), timer(window, kTimer1), station(view, link, port, timer) {}
 
     SerialRotorPort port;
-    win::DdeTrackingLink link;
+    win::DdeClient dde;
+    LabelLink link;
     WindowTimer timer;
     Station station;
 };

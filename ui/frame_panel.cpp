@@ -1,6 +1,8 @@
 // The frame panel's window procedure.
 #include "ui/frame_panel.h"
 
+#include "win/gdi_guards.h"
+
 namespace vorkel::ui {
 namespace {
 
@@ -19,12 +21,10 @@ LRESULT CALLBACK framePanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return 1;
         }
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(hwnd, &paint);
+            win::PaintScope paint(hwnd);
             RECT area;
             GetClientRect(hwnd, &area);
-            DrawEdge(dc, &area, EDGE_ETCHED, BF_RECT);
-            EndPaint(hwnd, &paint);
+            DrawEdge(paint.dc(), &area, EDGE_ETCHED, BF_RECT);
             return 0;
         }
         default:

@@ -1,4 +1,4 @@
-// Owners for the GDI objects the windows create (fonts, brushes), and guards for device contexts.
+// The windows' fonts: what a widget asks for, and the cache that makes each once per window.
 #pragma once
 
 #include <windows.h>
@@ -7,50 +7,15 @@
 #include <string>
 #include <utility>
 
-#include "links/unique_handle.h"
+#include "win/gdi_guards.h"
+#include "win/handles.h"
 
 namespace vorkel::ui {
 
-template <typename T>
-struct GdiObjectTraits {
-    using Handle = T;
-    static Handle empty() { return nullptr; }
-    static void release(Handle handle) { DeleteObject(handle); }
-};
-
-using UniqueFont = win::UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueBrush = win::UniqueHandle<GdiObjectTraits<HBRUSH>>;
-
-// Keeps a GDI object selected into a device context for one scope.
-class Selection {
-  public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    ~Selection() { SelectObject(dc_, old_); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-  private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// The device context of a window (of the screen for null), for one scope.
-class WindowDc {
-  public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc() {
-        if (dc_) {
-            ReleaseDC(window_, dc_);
-        }
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
-
-  private:
-    HWND window_;
-    HDC dc_;
-};
+using win::Selection;
+using win::UniqueBrush;
+using win::UniqueFont;
+using win::WindowDc;
 
 // A widget's typeface at a size in points, regular or bold.
 struct FontSpec {

@@ -1,46 +1,15 @@
 // Answers to the test queries, computed inside the station's process.
 #include "ui/test_queries.h"
 
+#include <cstring>
+#include <string>
+
 #include "ui/caption_fit.h"
 #include "ui/gdi.h"
-
-#include <algorithm>
-#include <cstring>
-#include <vector>
+#include "win/heap_use.h"
 
 namespace vorkel::ui {
 namespace {
-
-struct HeapUse {
-    std::int64_t bytes = 0;
-    std::int64_t blocks = 0;
-};
-
-// Every heap, not only the process heap: the C runtime allocates from a heap of its own.
-HeapUse heapUse() {
-    std::vector<HANDLE> heaps(64);
-    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-    if (count > heaps.size()) {
-        heaps.resize(count);
-        count = GetProcessHeaps(count, heaps.data());
-    }
-    heaps.resize(std::min<std::size_t>(count, heaps.size()));
-    HeapUse use;
-    for (HANDLE heap : heaps) {
-        if (!HeapLock(heap)) {
-            continue;
-        }
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heap, &entry)) {
-            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
-                use.bytes += static_cast<std::int64_t>(entry.cbData);
-                ++use.blocks;
-            }
-        }
-        HeapUnlock(heap);
-    }
-    return use;
-}
 
 // Windows counts a process's GDI objects; Wine answers 0, but keeps them in a table of 24-byte
 // cells in the process's own memory, found through the PEB, whose cells start with a non-null
@@ -81,9 +50,9 @@ std::int64_t gdiObjects() {
 std::int64_t measureResource(WPARAM figure) {
     switch (static_cast<ResourceFigure>(figure)) {
         case ResourceFigure::heapBytes:
-            return heapUse().bytes;
+            return win::heapInUse().bytes;
         case ResourceFigure::heapBlocks:
-            return heapUse().blocks;
+            return win::heapInUse().blocks;
         case ResourceFigure::gdiObjects:
             return gdiObjects();
         case ResourceFigure::userObjects: {

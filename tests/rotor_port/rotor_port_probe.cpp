@@ -12,17 +12,13 @@
 #include <string_view>
 
 #include "links/serial_rotor_port.h"
-#include "links/unique_handle.h"
-#include "links/windows_error.h"
+#include "win/handles.h"
+#include "win/text_conversion.h"
+#include "win/windows_error.h"
 
 namespace {
 
-struct FileTraits {
-    using Handle = HANDLE;
-    static Handle empty() { return INVALID_HANDLE_VALUE; }
-    static void release(Handle h) { CloseHandle(h); }
-};
-using File = vorkel::win::UniqueHandle<FileTraits>;
+using File = vorkel::win::UniqueFile;
 
 int hexValue(wchar_t c) {
     if (c >= L'0' && c <= L'9') {

@@ -199,28 +199,4 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-long long heapBytesInUse() {
-    std::vector<HANDLE> heaps(64);
-    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-    if (count > heaps.size()) {
-        heaps.resize(count);
-        count = GetProcessHeaps(count, heaps.data());
-    }
-    heaps.resize(std::min<std::size_t>(count, heaps.size()));
-    long long bytes = 0;
-    for (HANDLE heap : heaps) {
-        if (!HeapLock(heap)) {
-            continue;
-        }
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heap, &entry)) {
-            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
-                bytes += static_cast<long long>(entry.cbData);
-            }
-        }
-        HeapUnlock(heap);
-    }
-    return bytes;
-}
-
 }  // namespace vorkel::testing

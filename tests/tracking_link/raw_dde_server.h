@@ -61,7 +61,4 @@ class RawDdeServer {
     DWORD threadId_ = 0;
 };
 
-// Busy bytes in all of the process's heaps (the C runtime and global memory included).
-long long heapBytesInUse();
-
 }  // namespace vorkel::testing

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "links/dde_tracking_link.h"
+#include "links/dde_client.h"
 #include "links/record_bytes.h"
+#include "win/text_conversion.h"
 
 namespace vorkel {
 namespace {

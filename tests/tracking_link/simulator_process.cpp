@@ -16,26 +16,6 @@ std::wstring environment(const wchar_t* name) {
     return length > 0 && length < MAX_PATH * 2 ? std::wstring(buffer, length) : std::wstring();
 }
 
-// Waits for any of the handles while handling messages: DDEML in the other program may send
-// us messages and wait for them to be handled.
-DWORD waitPumping(DWORD count, const HANDLE* handles, DWORD milliseconds) {
-    const DWORD start = GetTickCount();  // unsigned differences: wrap-around does no harm
-    for (;;) {
-        // Messages already in the queue do not wake a wait; they are handled first.
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        const DWORD left = elapsed >= milliseconds ? 0 : milliseconds - elapsed;
-        const DWORD result = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_ALLINPUT);
-        if (result != WAIT_OBJECT_0 + count) {
-            return result;
-        }
-    }
-}
-
 struct CloseRequest {
     DWORD processId;
     int windows;
@@ -55,10 +35,6 @@ BOOL CALLBACK closeWindowsOf(HWND window, LPARAM context) {
 }
 
 }  // namespace
-
-void pumpMessages(DWORD milliseconds) {
-    waitPumping(0, nullptr, milliseconds);
-}
 
 SimulatorProcess::SimulatorProcess(const std::wstring& arguments) {
     static int serial = 0;
@@ -94,7 +70,7 @@ SimulatorProcess::SimulatorProcess(const std::wstring& arguments) {
     processId_ = info.dwProcessId;
 
     const HANDLE waitFor[] = {ready.get(), process_.get()};
-    const DWORD result = waitPumping(2, waitFor, kStartTimeoutMs);
+    const DWORD result = win::pumpMessagesUntil(2, waitFor, kStartTimeoutMs);
     if (result == WAIT_OBJECT_0) {
         started_ = true;
     } else if (result == WAIT_OBJECT_0 + 1) {
@@ -159,7 +135,7 @@ bool SimulatorProcess::exited(DWORD milliseconds) const {
         return true;
     }
     const HANDLE handle = process_.get();
-    return waitPumping(1, &handle, milliseconds) == WAIT_OBJECT_0;
+    return win::pumpMessagesUntil(1, &handle, milliseconds) == WAIT_OBJECT_0;
 }
 
 }  // namespace vorkel::testing

@@ -5,19 +5,14 @@
 
 #include <string>
 
-#include "links/unique_handle.h"
+#include "win/handles.h"
+#include "win/message_pump.h"
 
 namespace vorkel::testing {
 
-struct KernelTraits {
-    using Handle = HANDLE;
-    static Handle empty() { return nullptr; }
-    static void release(Handle handle) { CloseHandle(handle); }
-};
-using KernelHandle = win::UniqueHandle<KernelTraits>;
+using KernelHandle = win::UniqueKernelHandle;
 
-// Handles Windows messages for `milliseconds`, as the station's message loop would.
-void pumpMessages(DWORD milliseconds);
+using win::pumpMessages;
 
 class SimulatorProcess {
   public:

@@ -13,8 +13,7 @@
 #include <array>
 #include <string>
 
-#include "links/dde_tracking_link.h"
-#include "tools/win/field_only_view.h"
+#include "links/dde_client.h"
 
 namespace {
 
@@ -34,19 +33,7 @@ void show(std::size_t slot, HWND control, const std::wstring& text) {
     }
 }
 
-// Label1 is the only field the link writes.
-class LabelView final : public vorkel::testing::FieldOnlyView {
-  public:
-    std::wstring record;
-    std::wstring fieldText(vorkel::Field) const override { return record; }
-    void setFieldText(vorkel::Field, const std::wstring& text) override {
-        record = text;
-        show(7, label, text);
-    }
-};
-
-LabelView view;
-vorkel::win::DdeTrackingLink* link = nullptr;
+vorkel::win::DdeClient* link = nullptr;
 
 void writeCommand() {
     const HANDLE port = CreateFileW(L"\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -80,16 +67,18 @@ void tick(HWND window) {
         GetWindow(window, GW_HWNDPREV) != nullptr) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    if (!link->request().ok()) {
+    std::wstring record;
+    if (!link->request(record).ok()) {
         return;
     }
+    show(7, label, record);
     // Five pieces of the record, then azimuth and elevation again for the mirror fields.
     std::array<std::wstring, 5> pieces;
     std::size_t start = 0;
     for (std::wstring& piece : pieces) {
-        const std::size_t blank = view.record.find(L' ', start);
-        piece = view.record.substr(start, blank - start);
-        start = blank == std::wstring::npos ? view.record.size() : blank + 1;
+        const std::size_t blank = record.find(L' ', start);
+        piece = record.substr(start, blank - start);
+        start = blank == std::wstring::npos ? record.size() : blank + 1;
     }
     for (std::size_t i = 0; i < fields.size(); ++i) {
         show(i, fields[i], pieces[i < 5 ? i : i - 4]);
@@ -133,7 +122,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     label = CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE, 8, 180, 190, 60, window, nullptr,
                           instance, nullptr);
 
-    vorkel::win::DdeTrackingLink trackingLink(view);
+    vorkel::win::DdeClient trackingLink;
     link = &trackingLink;
     // As the station, it keeps running when the tracking program is absent: every tick fails.
     if (!trackingLink.setTopic(L"Orbitron|Tracking").ok() ||

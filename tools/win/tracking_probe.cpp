@@ -13,8 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "links/dde_tracking_link.h"
-#include "tools/win/field_only_view.h"
+#include "links/dde_client.h"
+#include "win/handles.h"
+#include "win/message_pump.h"
 
 namespace {
 
@@ -26,44 +27,6 @@ constexpr wchar_t kUsage[] =
     L"  --interval MS      pause between requests, pumping messages (default 0)\n"
     L"  --out FILE         one line per request: number, ok/fail, milliseconds, text\n"
     L"  --bench            print median, 99th percentile and maximum of the round trips\n";
-
-struct FileTraits {
-    using Handle = std::FILE*;
-    static Handle empty() { return nullptr; }
-    static void release(Handle file) { std::fclose(file); }
-};
-
-// Remembers Label1, the only field the link writes.
-class LabelView final : public vorkel::testing::FieldOnlyView {
-  public:
-    std::wstring label;
-
-    std::wstring fieldText(vorkel::Field field) const override {
-        return field == vorkel::Field::Label1 ? label : std::wstring();
-    }
-    void setFieldText(vorkel::Field field, const std::wstring& text) override {
-        if (field == vorkel::Field::Label1) {
-            label = text;
-        }
-    }
-};
-
-// Does what the station's message loop does between ticks, for `milliseconds`.
-void pumpFor(DWORD milliseconds) {
-    const DWORD start = GetTickCount();  // unsigned differences: wrap-around does no harm
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds) {
-            return;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
-    }
-}
 
 // Control characters and non-ASCII as escapes, so that a record stays on its line.
 std::string visible(std::wstring_view text) {
@@ -119,7 +82,7 @@ int run(int argc, wchar_t** argv) {
             return option == L"--help" ? 0 : 2;
         }
     }
-    vorkel::win::UniqueHandle<FileTraits> out;
+    vorkel::win::UniqueCFile out;
     if (!outPath.empty()) {
         out.reset(_wfopen(outPath.c_str(), L"w"));
         if (!out) {
@@ -136,8 +99,7 @@ int run(int argc, wchar_t** argv) {
         }
     };
 
-    LabelView view;
-    vorkel::win::DdeTrackingLink link(view);
+    vorkel::win::DdeClient link;
     for (const vorkel::Status& status : {link.setTopic(topic), link.setItem(item)}) {
         if (!status.ok()) {
             report("setup fail " + status.text());
@@ -154,17 +116,18 @@ int run(int argc, wchar_t** argv) {
     std::vector<double> roundTrips;
     unsigned long failures = 0;
     for (unsigned long n = 1; n <= count; ++n) {
-        pumpFor(interval);
+        vorkel::win::pumpMessages(interval);
         LARGE_INTEGER before;
         LARGE_INTEGER after;
         QueryPerformanceCounter(&before);
-        const vorkel::Status status = link.request();
+        std::wstring record;
+        const vorkel::Status status = link.request(record);
         QueryPerformanceCounter(&after);
         const double ms =
             double(after.QuadPart - before.QuadPart) * 1000.0 / double(frequency.QuadPart);
         char head[64];
         std::snprintf(head, sizeof head, "%lu %s %.3f ", n, status.ok() ? "ok" : "fail", ms);
-        report(head + (status.ok() ? visible(view.label) : status.text()));
+        report(head + (status.ok() ? visible(record) : status.text()));
         if (status.ok()) {
             roundTrips.push_back(ms);
         } else {

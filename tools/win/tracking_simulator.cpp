@@ -19,8 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "links/ddeml_handles.h"
-#include "links/unique_handle.h"
+#include "win/ddeml_handles.h"
+#include "win/handles.h"
+#include "win/text_conversion.h"
 
 namespace {
 
@@ -57,17 +58,6 @@ constexpr wchar_t kUsage[] =
 constexpr wchar_t kWindowClass[] = L"VorkelTrackingSimulator";
 constexpr UINT_PTR kSecondsTimer = 1;
 
-struct FileTraits {
-    using Handle = std::FILE*;
-    static Handle empty() { return nullptr; }
-    static void release(Handle file) { std::fclose(file); }
-};
-struct KernelTraits {
-    using Handle = HANDLE;
-    static Handle empty() { return nullptr; }
-    static void release(Handle handle) { CloseHandle(handle); }
-};
-
 enum class Source { Fixed, Script, Pass, Random };
 enum class Advance { Request, Second };
 
@@ -93,19 +83,6 @@ struct Options {
     std::wstring readyEvent;
 };
 
-std::string ansiFromWide(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int wideLength = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, result.data(), length, nullptr,
-                        nullptr);
-    return result;
-}
-
 std::optional<unsigned> hexDigit(wchar_t c) {
     if (c >= L'0' && c <= L'9') {
         return unsigned(c - L'0');
@@ -128,7 +105,7 @@ std::optional<std::string> unescapeRecord(std::wstring_view text) {
             plain += text[i];
             continue;
         }
-        bytes += ansiFromWide(plain);
+        bytes += vorkel::win::narrowFromWide(plain, CP_ACP);
         plain.clear();
         if (++i == text.size()) {
             return std::nullopt;
@@ -160,7 +137,7 @@ std::optional<std::string> unescapeRecord(std::wstring_view text) {
                 return std::nullopt;
         }
     }
-    return bytes + ansiFromWide(plain);
+    return bytes + vorkel::win::narrowFromWide(plain, CP_ACP);
 }
 
 std::optional<unsigned long> wholeNumber(const wchar_t* text) {
@@ -216,7 +193,7 @@ std::optional<Options> parseOptions(int argc, wchar_t** argv) {
             options.scriptPath = value;
         } else if (option == L"--pass") {
             options.source = Source::Pass;
-            options.passName = ansiFromWide(value);
+            options.passName = vorkel::win::narrowFromWide(value, CP_ACP);
             ok = !options.passName.empty() && options.passName.find(' ') == std::string::npos;
         } else if (option == L"--random") {
             options.source = Source::Random;
@@ -493,7 +470,7 @@ class Simulator {
     std::vector<std::string> script_;
     PassModel pass_;
     std::mt19937 random_;
-    vorkel::win::UniqueHandle<FileTraits> log_;
+    vorkel::win::UniqueCFile log_;
     LARGE_INTEGER frequency_{};
     LARGE_INTEGER start_{};
     unsigned long requests_ = 0;
@@ -554,7 +531,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 std::optional<std::vector<std::string>> readScript(const std::wstring& path) {
-    const vorkel::win::UniqueHandle<FileTraits> file(_wfopen(path.c_str(), L"rb"));
+    const vorkel::win::UniqueCFile file(_wfopen(path.c_str(), L"rb"));
     if (!file) {
         return std::nullopt;
     }
@@ -663,7 +640,7 @@ int run(int argc, wchar_t** argv) {
         }
         state.log("ready pid %lu", GetCurrentProcessId());
         if (!options->readyEvent.empty()) {
-            const vorkel::win::UniqueHandle<KernelTraits> ready(
+            const vorkel::win::UniqueKernelHandle ready(
                 OpenEventW(EVENT_MODIFY_STATE, FALSE, options->readyEvent.c_str()));
             if (!ready || !SetEvent(ready.get())) {
                 state.log("cannot set the ready event: error %lu", GetLastError());

@@ -40,6 +40,7 @@
 
 #include "ui/form1_layout.h"
 #include "ui/test_queries.h"
+#include "win/text_conversion.h"
 
 namespace {
 
@@ -51,21 +52,9 @@ constexpr int kLabel1 = vorkel::ui::form1::kLabel1;
 // A window that takes longer than this to answer counts as hung.
 constexpr UINT kAnswerMilliseconds = 1500;
 
-std::string utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
 std::string json(const std::wstring& text) {
     std::string out = "\"";
-    for (char c : utf8(text)) {
+    for (char c : vorkel::win::utf8FromWide(text)) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;

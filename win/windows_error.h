@@ -14,8 +14,4 @@ std::string windowsErrorText(unsigned long code);
 // "opening \\.\COM1: error 2: The system cannot find the file specified."
 Status windowsFailure(std::string_view operation, std::wstring_view object, unsigned long code);
 
-// Status texts are UTF-8; Windows names are UTF-16.
-std::string utf8FromWide(std::wstring_view text);
-std::wstring wideFromUtf8(std::string_view text);
-
 }  // namespace vorkel::win

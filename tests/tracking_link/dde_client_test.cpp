@@ -1,5 +1,5 @@
 // The DDE tracking link against the simulated tracking program, in another process.
-#include "links/dde_tracking_link.h"
+#include "links/dde_client.h"
 
 // clang-format off
 #include <windows.h>
@@ -13,15 +13,16 @@
 
 #include "links/record_bytes.h"
 #include "tests/tracking_link/raw_dde_server.h"
-#include "tests/tracking_link/recording_view.h"
+#include "tests/tracking_link/recording_client.h"
 #include "tests/tracking_link/simulator_process.h"
+#include "win/heap_use.h"
 
 namespace vorkel::testing {
 namespace {
 
-using win::DdeTrackingLink;
+using win::DdeClient;
 
-constexpr double kTimeoutMs = DdeTrackingLink::kAnswerTimeoutMs;
+constexpr double kTimeoutMs = DdeClient::kAnswerTimeoutMs;
 // Wine needs a little while to give up on a wait and go back to the caller.
 constexpr double kTimeoutSlackMs = 150;
 
@@ -60,8 +61,7 @@ class LinkTest : public ::testing::Test {
         return status;
     }
 
-    RecordingView view_;
-    DdeTrackingLink link_{view_};
+    RecordingClient link_;
     std::unique_ptr<SimulatorProcess> simulator_;
 };
 
@@ -87,15 +87,14 @@ TEST_F(LinkTest, OpeningNeedsTopicAndItem) {
 
 // --- Answers ---------------------------------------------------------------------------------
 
-TEST_F(LinkTest, PutsTheServedRecordIntoLabel1Exactly) {
+TEST_F(LinkTest, BringsTheServedRecordExactly) {
     startAndOpen(LR"(--record "SNAO-7 AZ123.4 EL45.6 DN145950000 UP435100000\r\n")");
     for (int i = 0; i < 3; ++i) {
         const Status status = tick();
         ASSERT_TRUE(status.ok()) << status.text() << "\n" << simulator_->log();
     }
-    ASSERT_EQ(view_.writes.size(), 3u);
-    for (const auto& [field, text] : view_.writes) {
-        EXPECT_EQ(field, Field::Label1);
+    ASSERT_EQ(link_.records.size(), 3u);
+    for (const std::wstring& text : link_.records) {
         EXPECT_EQ(text, L"SNAO-7 AZ123.4 EL45.6 DN145950000 UP435100000\r\n");
     }
     EXPECT_EQ(simulator_->requestsLogged(), 3);
@@ -112,35 +111,35 @@ TEST_F(LinkTest, ReadsTheAnsiCodePage) {
     startAndOpen(L"--record \"SN" + name + L" AZ1.0 EL2.0 DN145950000 UP435100000\\r\\n\"");
     const Status status = tick();
     ASSERT_TRUE(status.ok()) << status.text();
-    EXPECT_EQ(view_.label(), L"SN" + name + L" AZ1.0 EL2.0 DN145950000 UP435100000\r\n");
+    EXPECT_EQ(link_.last(), L"SN" + name + L" AZ1.0 EL2.0 DN145950000 UP435100000\r\n");
 }
 
 TEST_F(LinkTest, FollowsAChangingRecord) {
     startAndOpen(L"--pass AO-7 --speed 20");
     ASSERT_TRUE(tick().ok());
-    const std::wstring first = view_.label();
+    const std::wstring first = link_.last();
     ASSERT_TRUE(tick().ok());
     EXPECT_EQ(first.rfind(L"SNAO-7 AZ", 0), 0u) << "record: " << first.c_str();
-    EXPECT_NE(view_.label(), first);
+    EXPECT_NE(link_.last(), first);
 }
 
 TEST_F(LinkTest, CutsTheRecordAtItsFirstNul) {
     startAndOpen(LR"(--raw --record "SNAO-7 AZ1.0\r\n\x00EL\x00garbage")");
     ASSERT_TRUE(tick().ok());
-    EXPECT_EQ(view_.label(), L"SNAO-7 AZ1.0\r\n");
+    EXPECT_EQ(link_.last(), L"SNAO-7 AZ1.0\r\n");
 }
 
 TEST_F(LinkTest, PassesControlCharactersOn) {
     startAndOpen(LR"(--record "SN\x01\x1B[2J\tAZ\x7F\r\n")");
     ASSERT_TRUE(tick().ok());
-    EXPECT_EQ(view_.label(), L"SN\x01\x1B[2J\tAZ\x7F\r\n");
+    EXPECT_EQ(link_.last(), L"SN\x01\x1B[2J\tAZ\x7F\r\n");
 }
 
 TEST_F(LinkTest, TakesAnEmptyRecord) {
     startAndOpen(LR"(--record "")");
-    view_.writes.emplace_back(Field::Label1, L"before");
     ASSERT_TRUE(tick().ok());
-    EXPECT_EQ(view_.label(), L"");
+    ASSERT_EQ(link_.records.size(), 1u);
+    EXPECT_EQ(link_.last(), L"");
 }
 
 // --- The tracking program missing, leaving or refusing ---------------------------------------
@@ -154,7 +153,7 @@ TEST_F(LinkTest, FailsWithoutTheTrackingProgram) {
         EXPECT_FALSE(tick().ok());
     }
     EXPECT_FALSE(link_.conversationOpen());
-    EXPECT_TRUE(view_.writes.empty());
+    EXPECT_TRUE(link_.records.empty());
 }
 
 TEST_F(LinkTest, FailsForAnotherApplicationOrTopic) {
@@ -186,7 +185,7 @@ TEST_F(LinkTest, NoticesTheProgramQuittingAndNeverReconnects) {
     EXPECT_FALSE(link_.openManual().ok());
     EXPECT_FALSE(tick().ok());
     EXPECT_EQ(again.log().find("connect"), std::string::npos) << again.log();
-    EXPECT_EQ(view_.label(), L"x");
+    EXPECT_EQ(link_.last(), L"x");
 }
 
 TEST_F(LinkTest, NoticesTheProgramDyingWithoutGoodbye) {
@@ -209,7 +208,7 @@ TEST_F(LinkTest, RefusedItemFailsAndTheConversationStays) {
     ASSERT_TRUE(link_.setItem(L"TrackingData").ok());
     const Status status = tick();
     EXPECT_TRUE(status.ok()) << status.text();
-    EXPECT_EQ(view_.writes.size(), 1u);
+    EXPECT_EQ(link_.records.size(), 1u);
 }
 
 TEST_F(LinkTest, RefusalByTheProgramFails) {
@@ -220,7 +219,7 @@ TEST_F(LinkTest, RefusalByTheProgramFails) {
         EXPECT_NE(status.text().find("refused"), std::string::npos) << status.text();
     }
     EXPECT_TRUE(link_.conversationOpen());
-    EXPECT_TRUE(view_.writes.empty());
+    EXPECT_TRUE(link_.records.empty());
 }
 
 // --- Slow and silent programs ----------------------------------------------------------------
@@ -233,7 +232,7 @@ TEST_F(LinkTest, GivesUpOnASlowAnswerInTime) {
     EXPECT_GE(elapsed, kTimeoutMs - 20);
     EXPECT_LT(elapsed, kTimeoutMs + kTimeoutSlackMs);
     EXPECT_TRUE(link_.conversationOpen());
-    EXPECT_TRUE(view_.writes.empty());
+    EXPECT_TRUE(link_.records.empty());
 }
 
 TEST_F(LinkTest, RecoversAfterOneSlowAnswer) {
@@ -256,7 +255,7 @@ TEST_F(LinkTest, BoundsEveryTickWhenTheProgramHangs) {
         EXPECT_LT(elapsed, kTimeoutMs + kTimeoutSlackMs);
     }
     EXPECT_TRUE(link_.conversationOpen());
-    EXPECT_EQ(view_.writes.size(), 1u);
+    EXPECT_EQ(link_.records.size(), 1u);
 }
 
 // --- Records that are no records -------------------------------------------------------------
@@ -267,7 +266,7 @@ TEST_F(LinkTest, RefusesRecordsPastTheLimit) {
     const Status status = timedTick(elapsed);
     EXPECT_FALSE(status.ok());
     EXPECT_NE(status.text().find("longer"), std::string::npos) << status.text();
-    EXPECT_TRUE(view_.writes.empty());
+    EXPECT_TRUE(link_.records.empty());
     EXPECT_TRUE(link_.conversationOpen());
 }
 
@@ -275,13 +274,13 @@ TEST_F(LinkTest, TakesARecordRightAtTheLimit) {
     startAndOpen(L"--record A --repeat " + std::to_wstring(kMaxRecordBytes));
     const Status status = tick();
     ASSERT_TRUE(status.ok()) << status.text();
-    EXPECT_EQ(view_.label(), std::wstring(kMaxRecordBytes, L'A'));
+    EXPECT_EQ(link_.last(), std::wstring(kMaxRecordBytes, L'A'));
 }
 
 TEST_F(LinkTest, RefusesARecordOneByteOverTheLimit) {
     startAndOpen(L"--raw --record A --repeat " + std::to_wstring(kMaxRecordBytes + 1));
     EXPECT_FALSE(tick().ok());
-    EXPECT_TRUE(view_.writes.empty());
+    EXPECT_TRUE(link_.records.empty());
 }
 
 TEST_F(LinkTest, SurvivesRandomBytes) {
@@ -290,11 +289,11 @@ TEST_F(LinkTest, SurvivesRandomBytes) {
     for (int i = 0; i < 100; ++i) {
         if (tick().ok()) {
             ++answered;
-            EXPECT_EQ(view_.label().find(L'\0'), std::wstring::npos);
-            EXPECT_LE(view_.label().size(), 300u);
+            EXPECT_EQ(link_.last().find(L'\0'), std::wstring::npos);
+            EXPECT_LE(link_.last().size(), 300u);
         }
     }
-    EXPECT_EQ(view_.writes.size(), std::size_t(answered));
+    EXPECT_EQ(link_.records.size(), std::size_t(answered));
     EXPECT_TRUE(link_.conversationOpen());
 }
 
@@ -303,7 +302,7 @@ TEST_F(LinkTest, SurvivesRandomBytes) {
 // While a request waits, Windows still delivers messages sent from other threads; here one
 // asks for another request, as a tick handler without a guard would.
 struct Nested {
-    DdeTrackingLink* link = nullptr;
+    RecordingClient* link = nullptr;
     std::string result;
 };
 
@@ -356,7 +355,7 @@ TEST_F(LinkTest, RefusesARequestFromInsideARequest) {
         GTEST_SKIP() << "the sent message was not handled while the request waited";
     }
     EXPECT_NE(nested.result.find("under way"), std::string::npos) << nested.result;
-    EXPECT_EQ(view_.writes.size(), 1u);
+    EXPECT_EQ(link_.records.size(), 1u);
 }
 
 TEST_F(LinkTest, NeedsNoMessageLoopBetweenRequests) {
@@ -397,7 +396,7 @@ struct Resources {
 
     static Resources now() {
         pumpMessages(20);  // whatever is still on its way is handled first
-        return {heapBytesInUse(), windowsOfThisThread()};
+        return {win::heapInUse().bytes, windowsOfThisThread()};
     }
 };
 
@@ -432,7 +431,7 @@ TEST_F(LinkTest, ThousandRequestsLeaveNothingBehind) {
             pumpMessages(1);
             const Status status = link_.request();
             ASSERT_TRUE(status.ok()) << "request " << i << ": " << status.text();
-            view_.writes.clear();
+            link_.records.clear();
         },
         &windows);
     EXPECT_LT(growth, 1.0);
@@ -453,8 +452,7 @@ TEST(LinkLifetime, ManyLinksComeAndGoWithoutLeaks) {
     const double growth = heapGrowthPerRun(
         100,
         [](int) {
-            RecordingView view;
-            DdeTrackingLink link(view);
+            RecordingClient link;
             ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
             ASSERT_TRUE(link.setItem(L"TrackingData").ok());
             ASSERT_TRUE(link.openManual().ok());
@@ -477,8 +475,7 @@ class RawServerTest : public ::testing::Test {
         ASSERT_TRUE(opened.ok()) << opened.text();
     }
 
-    RecordingView view_;
-    DdeTrackingLink link_{view_};
+    RecordingClient link_;
 };
 
 TEST_F(RawServerTest, TakesTheFirstOfTwoServersAndEndsTheOther) {
@@ -499,7 +496,7 @@ TEST_F(RawServerTest, TakesTheFirstOfTwoServersAndEndsTheOther) {
     EXPECT_EQ(talking.terminates, 0);
     EXPECT_EQ(other.requests, 0);
     EXPECT_EQ(other.terminates, 1);
-    EXPECT_EQ(view_.label(), L"raw 3");
+    EXPECT_EQ(link_.last(), L"raw 3");
 }
 
 TEST_F(RawServerTest, TwoTrackingProgramsMakeOneConversation) {
@@ -513,9 +510,9 @@ TEST_F(RawServerTest, TwoTrackingProgramsMakeOneConversation) {
         const Status status = link_.request();
         ASSERT_TRUE(status.ok()) << status.text();
     }
-    EXPECT_TRUE(view_.label() == L"first" || view_.label() == L"second") << view_.label().c_str();
-    for (const auto& write : view_.writes) {
-        EXPECT_EQ(write.second, view_.label());
+    EXPECT_TRUE(link_.last() == L"first" || link_.last() == L"second") << link_.last().c_str();
+    for (const std::wstring& record : link_.records) {
+        EXPECT_EQ(record, link_.last());
     }
     EXPECT_EQ(first.requestsLogged() + second.requestsLogged(), 3);
 }
@@ -531,14 +528,13 @@ TEST_F(RawServerTest, NegativeAcknowledgementIsARefusal) {
     });
     EXPECT_LT(growth, 1.0);
     EXPECT_TRUE(link_.conversationOpen());
-    EXPECT_TRUE(view_.writes.empty());
+    EXPECT_TRUE(link_.records.empty());
 }
 
 TEST_F(RawServerTest, FreesTheAnswersByTheirFlags) {
     for (const bool release : {true, false}) {
         SCOPED_TRACE(release ? "receiver frees" : "server frees on acknowledgement");
-        RecordingView view;
-        DdeTrackingLink link(view);
+        RecordingClient link;
         RawDdeServer server({.release = release, .ackRequested = !release});
         ASSERT_TRUE(server.started());
         ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
@@ -547,7 +543,7 @@ TEST_F(RawServerTest, FreesTheAnswersByTheirFlags) {
         const double growth = heapGrowthPerRun(300, [&](int) {
             const Status status = link.request();
             ASSERT_TRUE(status.ok()) << status.text();
-            view.writes.clear();
+            link.records.clear();
         });
         EXPECT_LT(growth, 1.0);
         pumpMessages(20);
@@ -565,13 +561,13 @@ TEST_F(RawServerTest, IgnoresDataNobodyAskedFor) {
         pumpMessages(1);
     });
     EXPECT_LT(growth, 1.0);
-    EXPECT_EQ(view_.writes.size(), 1u);
+    EXPECT_EQ(link_.records.size(), 1u);
     EXPECT_GE(link_.answersIgnored(), 200 + 21);
     // Acknowledged, as asked, and the conversation goes on.
     EXPECT_EQ(server.acks, 1 + 200 + 21);
     const Status status = link_.request();
     ASSERT_TRUE(status.ok()) << status.text();
-    EXPECT_EQ(view_.label(), L"raw 2");
+    EXPECT_EQ(link_.last(), L"raw 2");
 }
 
 TEST_F(RawServerTest, ALateAnswerIsNeverTakenForTheNextOne) {
@@ -585,7 +581,7 @@ TEST_F(RawServerTest, ALateAnswerIsNeverTakenForTheNextOne) {
     // waits, and only the second answer may reach Label1.
     const Status next = link_.request();
     ASSERT_TRUE(next.ok()) << next.text();
-    EXPECT_EQ(view_.label(), L"raw 2");
+    EXPECT_EQ(link_.last(), L"raw 2");
     EXPECT_EQ(link_.answersIgnored(), 1);
 }
 
@@ -604,7 +600,7 @@ TEST_F(RawServerTest, AServerThatLostAnAnswerIsBelievedAgain) {
     }
     ASSERT_TRUE(status.ok()) << status.text();
     EXPECT_GT(nowMs() - start, 9000);
-    EXPECT_EQ(view_.label(), L"raw " + std::to_wstring(server.requests.load()));
+    EXPECT_EQ(link_.last(), L"raw " + std::to_wstring(server.requests.load()));
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(link_.request().ok());
     }
@@ -633,8 +629,7 @@ TEST_F(RawServerTest, ServerWindowVanishingEndsTheConversationForGood) {
 TEST(RawServerClosing, ClosingWhileARequestIsOutstandingSaysGoodbye) {
     RawDdeServer server({.reply = RawDdeServer::Reply::Silence});
     ASSERT_TRUE(server.started());
-    RecordingView view;
-    std::optional<DdeTrackingLink> link(std::in_place, view);
+    std::optional<RecordingClient> link(std::in_place);
     ASSERT_TRUE(link->setTopic(L"Orbitron|Tracking").ok());
     ASSERT_TRUE(link->setItem(L"TrackingData").ok());
     ASSERT_TRUE(link->openManual().ok());

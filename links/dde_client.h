@@ -1,6 +1,6 @@
-// The tracking link: the client end of a DDE conversation with the tracking program, spoken
-// in DDE's own window messages. The tracking program answers every request with its current
-// one-line record as CF_TEXT.
+// The tracking record's transport: the client end of a DDE conversation with the tracking
+// program, spoken in DDE's own window messages. The tracking program answers every request with
+// its current one-line record as CF_TEXT; LabelLink puts it where the station reads it.
 //
 // Why not DDEML: Wine's DDEML client keeps a copy of every answer it receives (the copy Wine
 // makes of posted DDE data in the receiving process), which nothing can free; a station that
@@ -17,14 +17,10 @@
 #include <string>
 #include <string_view>
 
-#include "links/dde_handles.h"
-#include "station/station_view.h"
-#include "station/tracking_link.h"
+#include "links/label_link.h"
+#include "win/dde_handles.h"
 
 namespace vorkel::win {
-
-// The bytes as text of the code page (CP_ACP for clipboard text); empty when they are not.
-std::optional<std::wstring> wideFromCodePage(std::string_view bytes, UINT codePage);
 
 // Threading and messages:
 // - Use a link on one thread only, the thread that pumps its window messages: the link's own
@@ -36,25 +32,24 @@ std::optional<std::wstring> wideFromCodePage(std::string_view bytes, UINT codePa
 //   in and thrown away, never shown as the answer to a later request. (A server answers its
 //   requests in order, so the link counts the requests still unanswered. When for 10 s every
 //   answer has come late, the count is given up: the server has most likely lost an answer.)
-class DdeTrackingLink final : public TrackingLink {
+class DdeClient final : public RecordTransport {
   public:
     // A whole tick (this request plus the rotor command) must fit well inside its second even
     // when the tracking program hangs; real answers take a few milliseconds.
     static constexpr DWORD kAnswerTimeoutMs = 300;
 
-    // The answers go to Label1 of the view, which must outlive the link.
-    explicit DdeTrackingLink(StationView& view);
+    DdeClient();
     // Ends the conversation (WM_DDE_TERMINATE) if it is still open.
-    ~DdeTrackingLink() override;
-    DdeTrackingLink(const DdeTrackingLink&) = delete;
-    DdeTrackingLink& operator=(const DdeTrackingLink&) = delete;
+    ~DdeClient() override;
+    DdeClient(const DdeClient&) = delete;
+    DdeClient& operator=(const DdeClient&) = delete;
 
     Status setTopic(const std::wstring& applicationAndTopic) override;
     Status setItem(const std::wstring& item) override;
     // Connects once. A conversation, once made, is never made again: while it lasts further
     // calls succeed without doing anything, after it has ended they fail.
     Status openManual() override;
-    Status request() override;
+    Status request(std::wstring& record) override;
 
     // True from a successful openManual() until the tracking program ends the conversation.
     bool conversationOpen() const;
@@ -78,7 +73,6 @@ class DdeTrackingLink final : public TrackingLink {
     void waitForAnswer();
     Status failure(const char* doing, const std::string& why) const;
 
-    StationView& view_;
     std::wstring application_;
     std::wstring topic_;
     std::wstring item_;

@@ -1,4 +1,4 @@
-#include "links/dde_tracking_link.h"
+#include "links/dde_client.h"
 
 // clang-format off
 #include <dde.h>
@@ -12,7 +12,8 @@
 #include <string_view>
 
 #include "links/record_bytes.h"
-#include "links/windows_error.h"
+#include "win/text_conversion.h"
+#include "win/windows_error.h"
 
 namespace vorkel::win {
 
@@ -59,31 +60,9 @@ bool receiverOwnsCopies() {
 
 }  // namespace
 
-std::optional<std::wstring> wideFromCodePage(std::string_view bytes, UINT codePage) {
-    if (bytes.empty()) {
-        return std::wstring();
-    }
-    // Callers hold bytes to a few KiB; anything that does not fit an int is not a record.
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-        return std::nullopt;
-    }
-    const int length = static_cast<int>(bytes.size());
-    const int wideLength =
-        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
-    if (wideLength <= 0) {
-        return std::nullopt;
-    }
-    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, wide.data(),
-                            wideLength) != wideLength) {
-        return std::nullopt;
-    }
-    return wide;
-}
+DdeClient::DdeClient() = default;
 
-DdeTrackingLink::DdeTrackingLink(StationView& view) : view_(view) {}
-
-DdeTrackingLink::~DdeTrackingLink() {
+DdeClient::~DdeClient() {
     if (!window_) {
         return;
     }
@@ -113,11 +92,11 @@ DdeTrackingLink::~DdeTrackingLink() {
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
 }
 
-Status DdeTrackingLink::makeWindow() {
+Status DdeClient::makeWindow() {
     if (window_) {
         return Status::success();
     }
-    if (!registerWindowClass(&DdeTrackingLink::windowProc)) {
+    if (!registerWindowClass(&DdeClient::windowProc)) {
         return windowsFailure("registering the DDE window of", application_, GetLastError());
     }
     // A message-only window: it takes part in no broadcast, it only talks to its partner.
@@ -132,9 +111,9 @@ Status DdeTrackingLink::makeWindow() {
     return Status::success();
 }
 
-LRESULT CALLBACK DdeTrackingLink::windowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) noexcept {
-    auto* link = reinterpret_cast<DdeTrackingLink*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+LRESULT CALLBACK DdeClient::windowProc(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept {
+    auto* link = reinterpret_cast<DdeClient*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (link != nullptr) {
         const HWND from = reinterpret_cast<HWND>(wParam);
         switch (message) {
@@ -154,7 +133,7 @@ LRESULT CALLBACK DdeTrackingLink::windowProc(HWND window, UINT message, WPARAM w
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void DdeTrackingLink::onAck(HWND from, LPARAM lParam) noexcept {
+void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
     if (initiating_) {
         // A server taking the initiate: sent, not posted, so the atoms come unpacked, and
         // they are ours to delete.
@@ -191,7 +170,7 @@ void DdeTrackingLink::onAck(HWND from, LPARAM lParam) noexcept {
     }
 }
 
-bool DdeTrackingLink::answerArrived() noexcept {
+bool DdeClient::answerArrived() noexcept {
     if (unanswered_ == 0) {
         return false;
     }
@@ -204,7 +183,7 @@ bool DdeTrackingLink::answerArrived() noexcept {
     return false;
 }
 
-void DdeTrackingLink::requestSent() noexcept {
+void DdeClient::requestSent() noexcept {
     const DWORD now = GetTickCount();
     // A server that answers, but only ever late, has most likely lost an answer (or answers
     // a request's worth behind): after a while its answers are believed again, or every later
@@ -216,7 +195,7 @@ void DdeTrackingLink::requestSent() noexcept {
     ++unanswered_;
 }
 
-void DdeTrackingLink::onData(HWND from, LPARAM lParam) noexcept {
+void DdeClient::onData(HWND from, LPARAM lParam) noexcept {
     UINT_PTR memory = 0;
     UINT_PTR item = 0;
     if (!UnpackDDElParam(WM_DDE_DATA, lParam, &memory, &item)) {
@@ -260,7 +239,7 @@ void DdeTrackingLink::onData(HWND from, LPARAM lParam) noexcept {
     }
 }
 
-void DdeTrackingLink::takeRecord(const DDEDATA& data, SIZE_T size) noexcept {
+void DdeClient::takeRecord(const DDEDATA& data, SIZE_T size) noexcept {
     answerSize_ = size >= kDataHeaderBytes ? size - kDataHeaderBytes : 0;
     answerFormat_ = static_cast<UINT>(static_cast<unsigned short>(data.cfFormat));
     try {
@@ -273,7 +252,7 @@ void DdeTrackingLink::takeRecord(const DDEDATA& data, SIZE_T size) noexcept {
     answer_ = Answer::Data;
 }
 
-void DdeTrackingLink::onTerminate(HWND from) noexcept {
+void DdeClient::onTerminate(HWND from) noexcept {
     if (from != server_ || server_ == nullptr || ended_) {
         return;  // e.g. a second server answering our goodbye to it
     }
@@ -289,25 +268,25 @@ void DdeTrackingLink::onTerminate(HWND from) noexcept {
     endConversation();
 }
 
-void DdeTrackingLink::endConversation() noexcept {
+void DdeClient::endConversation() noexcept {
     ended_ = true;
     unanswered_ = 0;
 }
 
-bool DdeTrackingLink::partnerGone() const {
+bool DdeClient::partnerGone() const {
     return server_ == nullptr || !IsWindow(server_);
 }
 
-bool DdeTrackingLink::conversationOpen() const {
+bool DdeClient::conversationOpen() const {
     return everConnected_ && !ended_;
 }
 
-Status DdeTrackingLink::failure(const char* doing, const std::string& why) const {
+Status DdeClient::failure(const char* doing, const std::string& why) const {
     return Status::failure(std::string(doing) + ' ' + utf8FromWide(application_) + '|' +
                            utf8FromWide(topic_) + '!' + utf8FromWide(item_) + ": " + why);
 }
 
-Status DdeTrackingLink::setTopic(const std::wstring& applicationAndTopic) {
+Status DdeClient::setTopic(const std::wstring& applicationAndTopic) {
     const std::size_t bar = applicationAndTopic.find(L'|');
     if (bar == std::wstring::npos ||
         applicationAndTopic.find(L'|', bar + 1) != std::wstring::npos) {
@@ -325,7 +304,7 @@ Status DdeTrackingLink::setTopic(const std::wstring& applicationAndTopic) {
     return Status::success();
 }
 
-Status DdeTrackingLink::setItem(const std::wstring& item) {
+Status DdeClient::setItem(const std::wstring& item) {
     if (!validName(item)) {
         return Status::failure("DDE item \"" + utf8FromWide(item) + "\" is empty or unusable");
     }
@@ -333,7 +312,7 @@ Status DdeTrackingLink::setItem(const std::wstring& item) {
     return Status::success();
 }
 
-Status DdeTrackingLink::openManual() try {
+Status DdeClient::openManual() try {
     if (everConnected_) {
         return ended_ ? failure("connecting to", "the conversation has ended") : Status::success();
     }
@@ -365,7 +344,7 @@ Status DdeTrackingLink::openManual() try {
     return Status::failure("out of memory");
 }
 
-void DdeTrackingLink::waitForAnswer() {
+void DdeClient::waitForAnswer() {
     const DWORD start = GetTickCount();
     for (;;) {
         MSG message;
@@ -387,7 +366,7 @@ void DdeTrackingLink::waitForAnswer() {
     }
 }
 
-Status DdeTrackingLink::request() try {
+Status DdeClient::request(std::wstring& out) try {
     if (requesting_) {
         return failure("requesting", "another request is under way");
     }
@@ -459,7 +438,7 @@ Status DdeTrackingLink::request() try {
     if (!text) {
         return failure("requesting", "record is not text in the ANSI code page");
     }
-    view_.setFieldText(Field::Label1, *text);
+    out = std::move(*text);
     return Status::success();
 } catch (const std::bad_alloc&) {
     return Status::failure("out of memory");

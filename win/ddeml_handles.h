@@ -7,7 +7,7 @@
 #include <ddeml.h>
 // clang-format on
 
-#include "links/unique_handle.h"
+#include "win/unique_handle.h"
 
 namespace vorkel::win {
 

@@ -7,7 +7,7 @@
 #include <dde.h>
 // clang-format on
 
-#include "links/unique_handle.h"
+#include "win/handles.h"
 
 namespace vorkel::win {
 
@@ -40,11 +40,6 @@ struct PackedParamTraits {
 };
 using PackedDdeParam = UniqueHandle<PackedParamTraits>;
 
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle empty() { return nullptr; }
-    static void release(Handle window) { DestroyWindow(window); }
-};
-using DdeWindow = UniqueHandle<WindowTraits>;
+using DdeWindow = UniqueWindow;
 
 }  // namespace vorkel::win
