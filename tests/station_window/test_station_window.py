@@ -50,6 +50,18 @@ def inside(rect, origin):
     return rect[0] - origin[0], rect[1] - origin[1], rect[2] - origin[0], rect[3] - origin[1]
 
 
+class Fonts(unittest.TestCase):
+    """Run first of the Windows-side tests: which face the station's widgets are drawn in here,
+    so that a machine that differs shows it in the log and not as a colour or size mismatch."""
+
+    def test_widgets_drawn_in_the_real_ms_sans_serif(self):
+        with rig(None) as r:
+            r.start_station()
+            faces = {name: r.face(name) for name in IDS if not name.startswith("Frame")}
+            print(f"faces of the station's widgets: {sorted(set(faces.values()))}", flush=True)
+            self.assertEqual(set(faces.values()), {"MS Sans Serif"}, faces)
+
+
 class WorkedExample(unittest.TestCase):
     """The tracking program serves one fixed record; the station shows it and points the rotor."""
 
