@@ -2,11 +2,10 @@
 
 // clang-format off
 #include <dde.h>
-#include <ddeml.h>
+#include <ddeml.h>  // DDE_FACK and DDE_FACKREQ
 // clang-format on
 
 #include <algorithm>
-#include <climits>
 #include <cstddef>
 #include <new>
 #include <string_view>
