@@ -2,7 +2,7 @@
 
 // clang-format off
 #include <dde.h>
-#include <ddeml.h>  // DDE_FACK and DDE_FACKREQ
+#include <ddeml.h>  // DDE_FACK
 // clang-format on
 
 #include <algorithm>
