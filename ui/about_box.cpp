@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "station/exception_barrier.h"
 #include "ui/base_window.h"
 #include "ui/frm_about_layout.h"
 #include "ui/gdi.h"
@@ -139,22 +140,22 @@ void AboutBox::paintSeparator() const {
 }  // namespace
 
 void showAboutBox() noexcept {
-    try {
-        if (openBox()) {
-            openBox()->bringForward();
-            return;
-        }
-        if (!AboutBox::registerClass(GetModuleHandleW(nullptr))) {
-            return;
-        }
-        openBox() = std::make_unique<AboutBox>();
-        // A failed creation may already have discarded the box at WM_NCDESTROY.
-        if (!openBox()->open()) {
-            openBox().reset();
-        }
-    } catch (...) {
-        openBox().reset();  // no memory for the box: "Acerca De" shows nothing this time
-    }
+    withoutExceptions(
+        [] {
+            if (openBox()) {
+                openBox()->bringForward();
+                return;
+            }
+            if (!AboutBox::registerClass(GetModuleHandleW(nullptr))) {
+                return;
+            }
+            openBox() = std::make_unique<AboutBox>();
+            // A failed creation may already have discarded the box at WM_NCDESTROY.
+            if (!openBox()->open()) {
+                openBox().reset();
+            }
+        },
+        [] { openBox().reset(); });  // no memory for the box: "Acerca De" shows nothing this time
 }
 
 void closeAboutBox() noexcept {
