@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "win/ddeml_handles.h"
-#include "win/handles.h"
+#include "tools/win/ddeml_handles.h"
+#include "tools/win/tool_handles.h"
 #include "win/text_conversion.h"
 
 namespace {
