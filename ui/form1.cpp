@@ -4,7 +4,7 @@
 #include "links/dde_client.h"
 #include "links/serial_rotor_port.h"
 #include "station/station.h"
-#include "ui/about_box.h"
+#include "ui/frm_about.h"
 #include "ui/window_timer.h"
 #include "win/text_conversion.h"
 

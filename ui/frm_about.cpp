@@ -1,6 +1,6 @@
 // The about box: a plain window built from its layout table. The message loop's dialog-key
 // handling gives it Tab, Enter and Esc; it answers DM_GETDEFID so that Enter means cmdOK.
-#include "ui/about_box.h"
+#include "ui/frm_about.h"
 
 #include <windows.h>
 
@@ -23,9 +23,9 @@ using win::PaintScope;
 using win::UniqueBitmap;
 using win::UniquePen;
 
-class AboutBox final : public BaseWindow<AboutBox> {
+class frmAbout final : public BaseWindow<frmAbout> {
   public:
-    AboutBox() : BaseWindow(frm_about::widgets()) {}
+    frmAbout() : BaseWindow(frm_about::widgets()) {}
 
     static bool registerClass(HINSTANCE instance) {
         return BaseWindow::registerClass(instance, kAboutBoxClass, GetSysColorBrush(COLOR_BTNFACE));
@@ -35,7 +35,7 @@ class AboutBox final : public BaseWindow<AboutBox> {
     void bringForward();
 
   private:
-    friend class BaseWindow<AboutBox>;
+    friend class BaseWindow<frmAbout>;
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void onCreate();
@@ -47,12 +47,12 @@ class AboutBox final : public BaseWindow<AboutBox> {
 };
 
 // The one about box; its window discards it at WM_NCDESTROY.
-std::unique_ptr<AboutBox>& openBox() {
-    static std::unique_ptr<AboutBox> box;
+std::unique_ptr<frmAbout>& openBox() {
+    static std::unique_ptr<frmAbout> box;
     return box;
 }
 
-bool AboutBox::open() {
+bool frmAbout::open() {
     const POINT place{pixelsFromTwips(frm_about::kScreenLeftTwips, dpi_),
                       pixelsFromTwips(frm_about::kScreenTopTwips, dpi_)};
     if (!createWindow(kAboutBoxClass, frm_about::kTitle, kStyle, kExStyle, place,
@@ -65,23 +65,23 @@ bool AboutBox::open() {
     return true;
 }
 
-void AboutBox::bringForward() {
+void frmAbout::bringForward() {
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
 }
 
-void AboutBox::onCreate() {
+void frmAbout::onCreate() {
     focus_.remember(control(frm_about::kCmdOk));
     showPicture();
 }
 
-void AboutBox::onWindowGone() {
+void frmAbout::onWindowGone() {
     if (openBox().get() == this) {
         openBox().reset();
     }
 }
 
-LRESULT AboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmAbout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             // IDOK: cmdOK clicked or Enter; IDCANCEL: Esc. Once closed, `this` is gone.
@@ -103,7 +103,7 @@ LRESULT AboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void AboutBox::showPicture() {
+void frmAbout::showPicture() {
     picture_.reset(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
                                                    MAKEINTRESOURCEW(frm_about::kPictureResource),
                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -121,7 +121,7 @@ void AboutBox::showPicture() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void AboutBox::paintSeparator() const {
+void frmAbout::paintSeparator() const {
     PaintScope paint(hwnd_);
     for (const frm_about::Line& line : frm_about::separator()) {
         UniquePen pen(CreatePen(PS_SOLID, 1, line.colour));
@@ -146,10 +146,10 @@ void showAboutBox() noexcept {
                 openBox()->bringForward();
                 return;
             }
-            if (!AboutBox::registerClass(GetModuleHandleW(nullptr))) {
+            if (!frmAbout::registerClass(GetModuleHandleW(nullptr))) {
                 return;
             }
-            openBox() = std::make_unique<AboutBox>();
+            openBox() = std::make_unique<frmAbout>();
             // A failed creation may already have discarded the box at WM_NCDESTROY.
             if (!openBox()->open()) {
                 openBox().reset();
