@@ -8,7 +8,6 @@ manager: the title bar's close button is worked through SC_CLOSE. The screenshot
 BUILD_DIR/artifacts/about_box.
 """
 
-import argparse
 import json
 import os
 import struct
@@ -22,6 +21,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from driver_args import run_tests, test_arguments  # noqa: E402
 from station_rig import BOX_IDS, BOX_TITLE, TITLE, StationRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
@@ -310,11 +310,8 @@ class AboutBoxUnderWine(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--box-tests", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    ARGS, rest = test_arguments(lambda p: p.add_argument("--box-tests", required=True))
+    run_tests(rest)
 
 
 if __name__ == "__main__":

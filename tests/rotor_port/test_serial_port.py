@@ -7,7 +7,6 @@ The probe program drives the port step by step (see rotor_port_probe.cpp); where
 act between two steps, the probe waits for a file the test creates ("gates").
 """
 
-import argparse
 import re
 import shutil
 import sys
@@ -16,6 +15,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from driver_args import run_tests, test_arguments  # noqa: E402
 from rotor_rig import RotorRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
@@ -286,12 +286,10 @@ class SerialRotorPortUnderWine(unittest.TestCase):
 
 def main():
     global PROBE, PREFIX
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
+    args, rest = test_arguments()
     build = Path(args.build).resolve()
     PROBE, PREFIX = build / "tests" / "rotor_port" / "rotor_port_probe.exe", build / "wineprefix"
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    run_tests(rest)
 
 
 if __name__ == "__main__":
