@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -156,7 +157,9 @@ constexpr Expected kExpected[] = {
      -24},
 };
 
+// The figures for the DPI the process works at; the driver checks which one it was.
 const Expected* expectedAt(int dpi) {
+    std::printf("[ about box at %d DPI ]\n", dpi);
     for (const Expected& e : kExpected) {
         if (e.dpi == dpi) {
             return &e;

@@ -156,6 +156,23 @@ class AboutBoxUnderWine(unittest.TestCase):
     def test_in_process_cases(self):
         code, out = self.rig.rotor.run([ARGS.box_tests], timeout=120)
         self.assertEqual(code, 0, out)
+        self.assertIn("at 96 DPI", out)
+
+    def test_in_process_places_and_fonts_at_144_dpi(self):
+        key = r"HKCU\Control Panel\Desktop"
+
+        def reg(*argv):
+            subprocess.run(["wine", "reg", *argv], env=self.rig.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+
+        reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+        try:
+            code, out = self.rig.rotor.run([ARGS.box_tests, "--gtest_filter=*Places*:*Fonts*"],
+                                           timeout=120)
+        finally:
+            reg("delete", key, "/v", "LogPixels", "/f")
+        self.assertEqual(code, 0, out)
+        self.assertIn("at 144 DPI", out)
 
     def test_one_box_and_a_fresh_one_after_each_way_of_closing(self):
         station = self.start_station()
