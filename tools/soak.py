@@ -22,7 +22,6 @@ descriptors, and the wineserver's. USER objects other than windows cannot be cou
 
 import argparse
 import json
-import re
 import statistics
 import sys
 import time
@@ -31,7 +30,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
 from station_rig import StationRig  # noqa: E402
-from station_watch import (Watch, answered, expected_point, malformed,  # noqa: E402
+from rotor_line import point_command  # noqa: E402
+from station_watch import (RECORD_POSITION, Watch, answered, malformed,  # noqa: E402
                            received_since, resources, whole_commands_only)
 from wine_session import wait_until  # noqa: E402
 
@@ -41,13 +41,12 @@ WARM_UP_TICKS = 30
 TEXT_SLACK_BYTES = 64
 # Linux memory moves in pages and in the C library's and Wine's own arenas.
 LINUX_SLACK_KIB = 512
-RECORD = re.compile(rb"AZ(?P<azimuth>\S+) EL(?P<elevation>\S+) ")
 
 
 def tick_report(requests, events, stop_time):
     """Pairs every tick (a request answered before Stop) with the commands that followed it."""
     ticks = [r for r in requests if r["received"] < stop_time]
-    points = [e for e in events if e["event"] in ("point", "unknown")]
+    points = [e for e in events if e["event"] in ("point", "refused")]
     report = {"ticks": len(ticks), "missed": [], "repeated": [], "unexpected": []}
     for index, tick in enumerate(ticks):
         end = ticks[index + 1]["received"] if index + 1 < len(ticks) else stop_time
@@ -57,8 +56,8 @@ def tick_report(requests, events, stop_time):
             continue
         if len(sent) > 1:
             report["repeated"].append(tick["n"])
-        position = RECORD.search(tick["record"])
-        expected = expected_point(position["azimuth"].decode(), position["elevation"].decode())
+        azimuth, elevation = RECORD_POSITION.search(tick["record"]).groups()
+        expected = point_command(azimuth.decode(), elevation.decode())
         text = sent[0]["text"].replace("\\r", "\r").encode()
         if text != expected:
             report["unexpected"].append({"tick": tick["n"], "sent": text.decode(),
