@@ -84,16 +84,25 @@ class StationCase(unittest.TestCase):
         self.rig.tracker = self.rig.station = None
 
     def start(self, tracker=("--record", WORKED), sending=True):
-        if tracker is not None:
-            self.rig.start_tracker([*tracker, "--log-records"])
-        self.rig.start_station()
-        self.started = time.time()
-        self.watch = Watch(self.rig)
-        if sending:
+        # Every tick of a case must have had sending on. On a loaded machine the first tick can
+        # come before the click on the send switch lands; such a start is made again.
+        for _ in range(3):
+            if tracker is not None:
+                self.rig.start_tracker([*tracker, "--log-records"])
+            self.rig.start_station()
+            self.started = time.time()
+            self.watch = Watch(self.rig)
+            if not sending:
+                return
             self.rig.press("chk_update")
             self.assertTrue(wait_until(lambda: self.rig.widgets()["chk_update"]["checked"], 5))
-        # Sending was on before the first tick, so every tick had it on.
-        self.assertEqual(answered(self.rig), [])
+            ticks = len(answered(self.rig))
+            if wait_until(lambda: len(self.rig.line.commands()) >= ticks, timeout=1.5):
+                return
+            self.watch.stop()
+            self.rig.rotor.wine.stop_programs()
+            self.rig.rotor.new_line()
+        self.fail("every start had a tick before sending was on")
 
     def finish(self):
         """Ends the watch; checks that the station answered throughout and is still running."""
@@ -392,6 +401,7 @@ class OperatorHaste(StationCase):
         missing = time.time()
         self.rig.rotor.point_port_at(None)
         self.rig.press("cmd_stop")
+        pressed = time.time()  # the failed Stop shows at once; a loaded machine delays the press
         time.sleep(3)
         # The Stop did not reach the rotor: sending stays on, so nothing looks done.
         self.assertTrue(self.rig.widgets()["chk_update"]["checked"])
@@ -403,7 +413,7 @@ class OperatorHaste(StationCase):
         time.sleep(1.5)
         end = time.time()
         self.finish()
-        self.assertFailing(missing + 0.5, back)
+        self.assertFailing(max(missing + 0.5, pressed + 0.3), back)
         self.assertWorking(back + SETTLE, end)
         self.assertRegex(received_since(self.rig.line), repeated(NORMAL, then=rb"S\r"))
         self.assertFalse(self.rig.widgets()["chk_update"]["checked"])
