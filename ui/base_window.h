@@ -123,7 +123,9 @@ class BaseWindow {
         auto& derived = static_cast<Derived&>(*this);
         switch (message) {
             case WM_CREATE:
-                createWidgets(hwnd_, table_, fonts_, dpi_, controls_);
+                if (!createWidgets(hwnd_, table_, fonts_, dpi_, controls_)) {
+                    return -1;
+                }
                 derived.onCreate();
                 topLevelWindowOpened(hwnd_);
                 counted_ = true;

@@ -76,13 +76,14 @@ const Widget* findWidget(std::span<const Widget> table, int id) {
     return found == table.end() ? nullptr : &*found;
 }
 
-void createWidgets(HWND window, std::span<const Widget> table, FontCache& fonts, int dpi,
+bool createWidgets(HWND window, std::span<const Widget> table, FontCache& fonts, int dpi,
                    std::map<int, HWND>& made) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
     // The frame panel is this table type's own class: registered by the first table that has one.
     if (std::any_of(table.begin(), table.end(),
-                    [](const Widget& w) { return w.kind == WidgetKind::Frame; })) {
-        registerFramePanelClass(instance);
+                    [](const Widget& w) { return w.kind == WidgetKind::Frame; }) &&
+        !registerFramePanelClass(instance)) {
+        return false;
     }
     for (const bool labels : {false, true}) {
         for (const Widget& w : table) {
@@ -95,10 +96,14 @@ void createWidgets(HWND window, std::span<const Widget> table, FontCache& fonts,
                 exStyleFor(w.kind), classFor(w.kind), w.text, styleFor(w), place.left, place.top,
                 place.right - place.left, place.bottom - place.top, parent,
                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(w.id)), instance, nullptr);
+            if (!child) {
+                return false;  // a window with a widget missing is no window to work with
+            }
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.get(w.font)), FALSE);
             made[w.id] = child;
         }
     }
+    return true;
 }
 
 LRESULT widgetColours(HDC dc, const Widget& widget, std::optional<Colour> textColour,

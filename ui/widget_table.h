@@ -62,8 +62,8 @@ std::span<const std::span<const Widget>> widgetTables();
 
 // Creates the widgets of table in window, in their fonts, and notes them by id. Static texts
 // are created last, so they lie beneath every other widget of their container; the others
-// keep the table's order, the tab order.
-void createWidgets(HWND window, std::span<const Widget> table, FontCache& fonts, int dpi,
+// keep the table's order, the tab order. False if any of them could not be made.
+bool createWidgets(HWND window, std::span<const Widget> table, FontCache& fonts, int dpi,
                    std::map<int, HWND>& made);
 
 // The answer to a widget's WM_CTLCOLOR* message: its text colour (textColour given, else the
