@@ -20,8 +20,6 @@
 namespace vorkel::testing {
 namespace {
 
-using win::DdeClient;
-
 constexpr double kTimeoutMs = DdeClient::kAnswerTimeoutMs;
 // Wine needs a little while to give up on a wait and go back to the caller.
 constexpr double kTimeoutSlackMs = 150;
