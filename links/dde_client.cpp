@@ -66,6 +66,7 @@ bool receiverOwnsCopies() {
 
 // --- The conversation's state ----------------------------------------------------------------
 
+// An event that does not fit the state leaves it as it is.
 DdeClient::State DdeClient::next(State state, Event event) noexcept {
     const bool open = state == State::Ready || state == State::Waiting || state == State::Answered;
     switch (event) {
@@ -85,8 +86,7 @@ DdeClient::State DdeClient::next(State state, Event event) noexcept {
             return open ? State::Closing : state;
         case Event::PartnerEnded:
         case Event::PartnerGone:
-            return open || state == State::Connecting || state == State::Closing ? State::Ended
-                                                                                 : state;
+            return state == State::NotConnected ? state : State::Ended;
     }
     return state;
 }
