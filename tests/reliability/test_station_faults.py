@@ -26,9 +26,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
 from station_rig import IDS, TITLE, StationRig  # noqa: E402
+from rotor_line import point_command  # noqa: E402
 from station_watch import (BOLD, REGULAR, Watch, answered, between,  # noqa: E402
-                           expected_point, malformed, received_since, requests, resources,
-                           whole_commands_only)
+                           malformed, received_since, requests, resources, whole_commands_only)
 from wine_session import wait_until  # noqa: E402
 
 BUILD = None
@@ -36,9 +36,15 @@ ARTIFACTS = None
 RIG = None
 
 WORKED = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
-NORMAL = b"W 123  45\r"
-INVERTED = b"W 303  134\r"
-BOX_TITLE = "Informaci"  # the about box; window_probe's title argument stays ASCII
+NORMAL = point_command(123.4, 45.6)
+INVERTED = point_command(303.4, 134.4)
+BOX_TITLE = "Informaci"
+
+
+def repeated(*commands, then=rb""):
+    """A pattern for one or more of the commands, in any order, then `then`."""
+    return rb"\A(?:" + b"|".join(map(re.escape, commands)) + rb")+" + then + rb"\Z"
+  # the about box; window_probe's title argument stays ASCII
 
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
@@ -78,16 +84,25 @@ class StationCase(unittest.TestCase):
         self.rig.tracker = self.rig.station = None
 
     def start(self, tracker=("--record", WORKED), sending=True):
-        if tracker is not None:
-            self.rig.start_tracker([*tracker, "--log-records"])
-        self.rig.start_station()
-        self.started = time.time()
-        self.watch = Watch(self.rig)
-        if sending:
+        # Every tick of a case must have had sending on. On a loaded machine the first tick can
+        # come before the click on the send switch lands; such a start is made again.
+        for _ in range(3):
+            if tracker is not None:
+                self.rig.start_tracker([*tracker, "--log-records"])
+            self.rig.start_station()
+            self.started = time.time()
+            self.watch = Watch(self.rig)
+            if not sending:
+                return
             self.rig.press("chk_update")
             self.assertTrue(wait_until(lambda: self.rig.widgets()["chk_update"]["checked"], 5))
-        # Sending was on before the first tick, so every tick had it on.
-        self.assertEqual(answered(self.rig), [])
+            ticks = len(answered(self.rig))
+            if wait_until(lambda: len(self.rig.line.commands()) >= ticks, timeout=1.5):
+                return
+            self.watch.stop()
+            self.rig.rotor.wine.stop_programs()
+            self.rig.rotor.new_line()
+        self.fail("every start had a tick before sending was on")
 
     def finish(self):
         """Ends the watch; checks that the station answered throughout and is still running."""
@@ -159,8 +174,8 @@ class TrackingProgramFaults(StationCase):
             good = f"SNSAT-{k} AZ{azimuth} EL{elevation} DN145950000 UP435100000".encode()
             script.append(("good", good, "shows", {"txt_nombre": f"SAT-{k}", "txt_azi": azimuth,
                                                    "txt_ele": elevation},
-                           expected_point(azimuth, elevation)))
-            command = expected_point("0", "0") if outcome == "shows" else None
+                           point_command(azimuth, elevation)))
+            command = point_command("0", "0") if outcome == "shows" else None
             script.append((name, record, outcome, fields, command))
         with tempfile.TemporaryDirectory(prefix="vorkel-script-") as directory:
             path = Path(directory) / "records.txt"
@@ -376,7 +391,7 @@ class OperatorHaste(StationCase):
         time.sleep(2.2)  # two more ticks: sending is off
         self.finish()
         received = received_since(self.rig.line)
-        self.assertRegex(received, re.compile(rb"\A(?:W 123  45\r)+(?:S\r){20}\Z"))
+        self.assertRegex(received, repeated(NORMAL, then=rb"(?:S\r){20}"))
         self.assertFalse(self.rig.widgets()["chk_update"]["checked"])
         self.assertWorking(self.started + SETTLE, time.time())
 
@@ -386,6 +401,7 @@ class OperatorHaste(StationCase):
         missing = time.time()
         self.rig.rotor.point_port_at(None)
         self.rig.press("cmd_stop")
+        pressed = time.time()  # the failed Stop shows at once; a loaded machine delays the press
         time.sleep(3)
         # The Stop did not reach the rotor: sending stays on, so nothing looks done.
         self.assertTrue(self.rig.widgets()["chk_update"]["checked"])
@@ -397,9 +413,9 @@ class OperatorHaste(StationCase):
         time.sleep(1.5)
         end = time.time()
         self.finish()
-        self.assertFailing(missing + 0.5, back)
+        self.assertFailing(max(missing + 0.5, pressed + 0.3), back)
         self.assertWorking(back + SETTLE, end)
-        self.assertRegex(received_since(self.rig.line), rb"\A(?:W 123  45\r)+S\r\Z")
+        self.assertRegex(received_since(self.rig.line), repeated(NORMAL, then=rb"S\r"))
         self.assertFalse(self.rig.widgets()["chk_update"]["checked"])
 
     def test_sending_switched_every_tick(self):
@@ -408,7 +424,7 @@ class OperatorHaste(StationCase):
         time.sleep(1.5)
         self.finish()
         received = received_since(self.rig.line)
-        self.assertRegex(received, rb"\A(?:W 123  45\r)+\Z")
+        self.assertRegex(received, repeated(NORMAL))
         self.assertLessEqual(received.count(NORMAL), 10)
         self.assertGreaterEqual(received.count(NORMAL), 4)
         self.assertWorking(self.started + SETTLE, time.time())
@@ -422,7 +438,7 @@ class OperatorHaste(StationCase):
             time.sleep(1)
         self.finish()
         received = received_since(self.rig.line)
-        self.assertRegex(received, rb"\A(?:W 123  45\r|W 303  134\r)+\Z")
+        self.assertRegex(received, repeated(NORMAL, INVERTED))
         self.assertGreaterEqual(received.count(INVERTED), 3)
         self.assertGreaterEqual(received.count(NORMAL), 3)
         self.assertWorking(self.started + SETTLE, time.time())
@@ -459,7 +475,7 @@ class OperatorHaste(StationCase):
         all_ticks = len(answered(self.rig))
         self.assertGreaterEqual(all_ticks, int(end - self.started) - 1)
         self.assertGreaterEqual(len(self.commands()), all_ticks - 1)
-        self.assertRegex(received_since(self.rig.line), rb"\A(?:W 123  45\r)+\Z")
+        self.assertRegex(received_since(self.rig.line), repeated(NORMAL))
 
     def test_resized_and_minimised_while_ticking(self):
         self.start()
@@ -480,7 +496,7 @@ class OperatorHaste(StationCase):
         ticks = len(answered(self.rig))
         self.assertGreaterEqual(ticks, int(end - self.started) - 1)
         self.assertGreaterEqual(len(self.commands()), ticks - 1)
-        self.assertRegex(received_since(self.rig.line), rb"\A(?:W 123  45\r)+\Z")
+        self.assertRegex(received_since(self.rig.line), repeated(NORMAL))
 
 
 if __name__ == "__main__":

@@ -23,9 +23,9 @@ ANSWER_LIMIT_MS = 1500.0
 WATCHED = ("Label1", "txt_nombre", "txt_azi", "txt_ele", "txt_iazi", "txt_iele")
 BOLD, REGULAR = 700, 400
 
-# Whole rotor commands as the station writes them: W, azimuth and elevation in whole degrees
-# with sign positions, CR; or S and CR.
-POINT = rb"W[ -]\d+ [ -]\d+\r"
+# Whole rotor commands as the station writes them: W, three-digit azimuth, blank, three-digit
+# elevation, CR; or S and CR.
+POINT = rb"W\d{3} \d{3}\r"
 STOP = rb"S\r"
 
 
@@ -116,6 +116,10 @@ REQUEST = re.compile(r"^\S+ request (?P<n>\d+) (?P<what>answered|unanswered|refu
                      r'(?: record "(?P<record>.*)")?$')
 
 
+# The position in a record of the tracking program's form (SN... AZ... EL... DN... UP...).
+RECORD_POSITION = re.compile(rb"AZ(\S+) EL(\S+) ")
+
+
 def unescape(text):
     """A record as the simulator logs it (--log-records) back to its bytes."""
     return re.sub(rb"\\x([0-9A-F]{2})", lambda m: bytes([int(m[1], 16)]),
@@ -149,8 +153,9 @@ def answered(rig):
 # --- the rotor's side -----------------------------------------------------------------------
 
 def malformed(line, since=0.0):
-    """Events of the rotor simulator that show a cut or garbled command after `since`."""
-    return [e for e in line.events("unknown", "unfinished") if e["time"] >= since]
+    """Events of the rotor simulator that show a cut, garbled or refused command after
+    `since`."""
+    return [e for e in line.events("refused", "unfinished") if e["time"] >= since]
 
 
 def received_since(line, since=0.0):
@@ -161,14 +166,6 @@ def whole_commands_only(data, filler=b""):
     """True if the bytes are nothing but whole commands (and filler bytes between them)."""
     alternatives = [POINT, STOP] + ([re.escape(filler)] if filler else [])
     return re.fullmatch(rb"(?:" + b"|".join(alternatives) + rb")*", data) is not None
-
-
-def expected_point(azimuth, elevation):
-    """The command for a position given as texts, as the rotor must receive it."""
-    def degrees(text):
-        whole = int(float(text) // 1)
-        return (b"-" if whole < 0 else b" ") + str(abs(whole)).encode()
-    return b"W" + degrees(azimuth) + b" " + degrees(elevation) + b"\r"
 
 
 # --- resources ------------------------------------------------------------------------------
