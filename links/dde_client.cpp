@@ -1,3 +1,4 @@
+// The tracking link's DDE conversation in window messages: connecting, asking, answers and goodbye.
 #include "links/dde_client.h"
 
 // clang-format off
@@ -14,7 +15,11 @@
 #include "links/windows_failure.h"
 #include "win/text_conversion.h"
 
-namespace vorkel::win {
+namespace vorkel {
+
+using win::GlobalAtom;
+using win::PackedDdeParam;
+using win::utf8FromWide;
 
 namespace {
 
@@ -59,36 +64,115 @@ bool receiverOwnsCopies() {
 
 }  // namespace
 
+// --- The conversation's state ----------------------------------------------------------------
+
+// An event that does not fit the state leaves it as it is.
+DdeClient::State DdeClient::next(State state, Event event) noexcept {
+    const bool open = state == State::Ready || state == State::Waiting || state == State::Answered;
+    switch (event) {
+        case Event::InitiateSent:
+            return state == State::NotConnected ? State::Connecting : state;
+        case Event::Connected:
+            return state == State::Connecting ? State::Ready : state;
+        case Event::NoServer:
+            return state == State::Connecting ? State::NotConnected : state;
+        case Event::RequestSent:
+            return state == State::Ready ? State::Waiting : state;
+        case Event::AnswerIn:
+            return state == State::Waiting ? State::Answered : state;
+        case Event::RequestDone:
+            return state == State::Waiting || state == State::Answered ? State::Ready : state;
+        case Event::GoodbyeSent:
+            return open ? State::Closing : state;
+        case Event::PartnerEnded:
+        case Event::PartnerGone:
+            return state == State::NotConnected ? state : State::Ended;
+    }
+    return state;
+}
+
+void DdeClient::advance(Event event) noexcept {
+    state_ = next(state_, event);
+    if (event == Event::RequestSent || event == Event::RequestDone) {
+        reply_.reset();
+    }
+    if (state_ == State::Ended) {
+        backlog_.clear();  // nothing more will be answered
+    }
+}
+
+bool DdeClient::conversationOpen() const {
+    return state_ != State::NotConnected && state_ != State::Connecting && state_ != State::Ended;
+}
+
+void DdeClient::Backlog::start(DWORD now) noexcept {
+    unanswered_ = 0;
+    lastTakenAt_ = now;
+    lateSinceTaken_ = false;
+}
+
+void DdeClient::Backlog::requestSent(DWORD now) noexcept {
+    // A server that answers, but only ever late, has most likely lost an answer (or answers
+    // a request's worth behind): after a while its answers are believed again, or every later
+    // answer would be counted as late for good. (Elapsed time by unsigned difference: right
+    // across the tick count's wrap.)
+    if (unanswered_ > 0 && lateSinceTaken_ && now - lastTakenAt_ > kForgetUnansweredMs) {
+        unanswered_ = 0;
+        lateSinceTaken_ = false;
+    }
+    ++unanswered_;
+}
+
+bool DdeClient::Backlog::answerIn(bool awaited, DWORD now) noexcept {
+    if (unanswered_ == 0) {
+        return false;
+    }
+    if (--unanswered_ == 0 && awaited) {
+        lastTakenAt_ = now;
+        lateSinceTaken_ = false;
+        return true;
+    }
+    lateSinceTaken_ = true;
+    return false;
+}
+
+// --- The link's window and what the partner sends it -----------------------------------------
+
 DdeClient::DdeClient() = default;
 
 DdeClient::~DdeClient() {
     if (!window_) {
         return;
     }
-    if (conversationOpen() && !partnerGone() &&
-        PostMessageW(server_, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0)) {
-        goodbyeSent_ = true;
-        // The window stays until the partner has answered the goodbye, so that answers still
-        // on their way are taken in and their memory freed. Only the link's own messages are
-        // handled: the rest of the program may be closing.
-        // Elapsed time by unsigned difference: right across the tick count's wrap (XP has
-        // no 64-bit count).
-        const DWORD start = GetTickCount();
-        while (!ended_ && !partnerGone()) {
-            MSG message;
-            while (!ended_ && PeekMessageW(&message, window_.get(), 0, 0, PM_REMOVE)) {
-                DispatchMessageW(&message);
-            }
-            const DWORD elapsed = GetTickCount() - start;
-            if (ended_ || elapsed >= kAnswerTimeoutMs) {
-                break;
-            }
-            MsgWaitForMultipleObjects(0, nullptr, FALSE,
-                                      std::min<DWORD>(kAnswerTimeoutMs - elapsed, 10),
-                                      QS_POSTMESSAGE | QS_SENDMESSAGE);
-        }
+    if (conversationOpen() && !partnerGone()) {
+        sayGoodbyeAndWait();
     }
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+}
+
+void DdeClient::sayGoodbyeAndWait() noexcept {
+    if (!PostMessageW(server_, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0)) {
+        return;
+    }
+    advance(Event::GoodbyeSent);
+    // The window stays until the partner has answered the goodbye, so that answers still on
+    // their way are taken in and their memory freed. Only the link's own messages are
+    // handled: the rest of the program may be closing. Elapsed time by unsigned difference:
+    // right across the tick count's wrap (XP has no 64-bit count).
+    const DWORD start = GetTickCount();
+    while (state_ == State::Closing && !partnerGone()) {
+        MSG message;
+        while (state_ == State::Closing && PeekMessageW(&message, window_.get(), 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (state_ != State::Closing || elapsed >= kAnswerTimeoutMs) {
+            break;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                                  std::min<DWORD>(kAnswerTimeoutMs - elapsed, 10),
+                                  QS_POSTMESSAGE | QS_SENDMESSAGE);
+    }
 }
 
 Status DdeClient::makeWindow() {
@@ -96,13 +180,13 @@ Status DdeClient::makeWindow() {
         return Status::success();
     }
     if (!registerWindowClass(&DdeClient::windowProc)) {
-        return windowsFailure("registering the DDE window of", application_, GetLastError());
+        return windowsFailure("connecting to", GetLastError());
     }
     // A message-only window: it takes part in no broadcast, it only talks to its partner.
-    DdeWindow window(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr));
+    win::DdeWindow window(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                          nullptr, GetModuleHandleW(nullptr), nullptr));
     if (!window) {
-        return windowsFailure("making the DDE window of", application_, GetLastError());
+        return windowsFailure("connecting to", GetLastError());
     }
     // The window finds its link from here on; until then it only gets its creation messages.
     SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -117,7 +201,11 @@ LRESULT CALLBACK DdeClient::windowProc(HWND window, UINT message, WPARAM wParam,
         const HWND from = reinterpret_cast<HWND>(wParam);
         switch (message) {
             case WM_DDE_ACK:
-                link->onAck(from, lParam);
+                if (link->state_ == State::Connecting) {
+                    link->onInitiateAck(from, lParam);
+                } else {
+                    link->onAck(from, lParam);
+                }
                 return 0;
             case WM_DDE_DATA:
                 link->onData(from, lParam);
@@ -132,22 +220,30 @@ LRESULT CALLBACK DdeClient::windowProc(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
-    if (initiating_) {
-        // A server taking the initiate: sent, not posted, so the atoms come unpacked, and
-        // they are ours to delete.
-        GlobalDeleteAtom(LOWORD(lParam));
-        GlobalDeleteAtom(HIWORD(lParam));
-        if (server_ == nullptr) {
-            server_ = from;
-        } else if (from != server_) {
-            // One conversation is enough; the others are ended politely.
-            PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
-        }
-        return;
+bool DdeClient::fromPartner(HWND from) const {
+    return server_ != nullptr && from == server_;
+}
+
+bool DdeClient::partnerGone() const {
+    return server_ == nullptr || !IsWindow(server_);
+}
+
+void DdeClient::onInitiateAck(HWND from, LPARAM lParam) noexcept {
+    // A server taking the initiate: sent, not posted, so the atoms come unpacked, and they are
+    // ours to delete.
+    GlobalDeleteAtom(LOWORD(lParam));
+    GlobalDeleteAtom(HIWORD(lParam));
+    if (server_ == nullptr) {
+        server_ = from;
+    } else if (from != server_) {
+        // One conversation is enough; the others are ended politely.
+        PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
     }
-    if (from != server_ || server_ == nullptr) {
-        return;  // not from our partner: nothing we sent, nothing to free
+}
+
+void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
+    if (!fromPartner(from)) {
+        return;  // nothing we sent, nothing to free
     }
     const PackedDdeParam packed({WM_DDE_ACK, lParam});
     UINT_PTR status = 0;
@@ -162,36 +258,13 @@ void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
         return;
     }
     GlobalDeleteAtom(static_cast<ATOM>(item));
-    if (answerArrived()) {
-        answer_ = Answer::Refused;
+    if (backlog_.answerIn(state_ == State::Waiting, GetTickCount())) {
+        reply_.emplace();
+        reply_->refused = true;
+        advance(Event::AnswerIn);
     } else {
         ++answersIgnored_;
     }
-}
-
-bool DdeClient::answerArrived() noexcept {
-    if (unanswered_ == 0) {
-        return false;
-    }
-    if (--unanswered_ == 0 && requesting_ && answer_ == Answer::None) {
-        lastTakenAt_ = GetTickCount();
-        lateSinceTaken_ = false;
-        return true;
-    }
-    lateSinceTaken_ = true;
-    return false;
-}
-
-void DdeClient::requestSent() noexcept {
-    const DWORD now = GetTickCount();
-    // A server that answers, but only ever late, has most likely lost an answer (or answers
-    // a request's worth behind): after a while its answers are believed again, or every later
-    // answer would be counted as late for good.
-    if (unanswered_ > 0 && lateSinceTaken_ && now - lastTakenAt_ > kForgetUnansweredMs) {
-        unanswered_ = 0;
-        lateSinceTaken_ = false;
-    }
-    ++unanswered_;
 }
 
 void DdeClient::onData(HWND from, LPARAM lParam) noexcept {
@@ -204,16 +277,14 @@ void DdeClient::onData(HWND from, LPARAM lParam) noexcept {
     GlobalAtom itemAtom(static_cast<ATOM>(item));
     const HGLOBAL data = reinterpret_cast<HGLOBAL>(memory);
 
-    bool response = false;
     bool release = false;
     bool ackRequested = false;
     if (const auto* header = static_cast<const DDEDATA*>(data ? GlobalLock(data) : nullptr)) {
-        response = header->fResponse != 0;
         release = header->fRelease != 0;
         ackRequested = header->fAckReq != 0;
-        const bool fromPartner = from == server_ && server_ != nullptr;
-        if (fromPartner && response && answerArrived()) {
-            takeRecord(*header, GlobalSize(data));
+        if (fromPartner(from) && header->fResponse != 0 &&
+            backlog_.answerIn(state_ == State::Waiting, GetTickCount())) {
+            takeReply(*header, GlobalSize(data));
         } else {
             ++answersIgnored_;
         }
@@ -228,61 +299,66 @@ void DdeClient::onData(HWND from, LPARAM lParam) noexcept {
         GlobalFree(data);
     }
     if (ackRequested) {
-        const LPARAM ack = ReuseDDElParam(packed.release().lParam, WM_DDE_DATA, WM_DDE_ACK,
-                                          DDE_FACK, itemAtom.get());
-        if (PostMessageW(from, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.get()), ack)) {
-            itemAtom.release();  // the sender deletes it
-        } else {
-            FreeDDElParam(WM_DDE_ACK, ack);
-        }
+        acknowledge(from, packed, itemAtom);
     }
 }
 
-void DdeClient::takeRecord(const DDEDATA& data, SIZE_T size) noexcept {
-    answerSize_ = size >= kDataHeaderBytes ? size - kDataHeaderBytes : 0;
-    answerFormat_ = static_cast<UINT>(static_cast<unsigned short>(data.cfFormat));
+void DdeClient::takeReply(const DDEDATA& data, SIZE_T size) noexcept {
+    Reply reply;
+    reply.size = size >= kDataHeaderBytes ? size - kDataHeaderBytes : 0;
+    reply.format = static_cast<UINT>(static_cast<unsigned short>(data.cfFormat));
     try {
-        answerBytes_.assign(reinterpret_cast<const char*>(data.Value), bytesToRead(answerSize_));
-        answerWhole_ = true;
+        reply.bytes.emplace(reinterpret_cast<const char*>(data.Value), bytesToRead(reply.size));
     } catch (const std::bad_alloc&) {
-        answerBytes_.clear();
-        answerWhole_ = false;
+        reply.bytes.reset();
     }
-    answer_ = Answer::Data;
+    reply_ = std::move(reply);
+    advance(Event::AnswerIn);
+}
+
+void DdeClient::acknowledge(HWND to, PackedDdeParam& data, GlobalAtom& item) noexcept {
+    const LPARAM ack =
+        ReuseDDElParam(data.release().lParam, WM_DDE_DATA, WM_DDE_ACK, DDE_FACK, item.get());
+    if (PostMessageW(to, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.get()), ack)) {
+        item.release();  // the sender deletes it
+    } else {
+        FreeDDElParam(WM_DDE_ACK, ack);
+    }
 }
 
 void DdeClient::onTerminate(HWND from) noexcept {
-    if (from != server_ || server_ == nullptr || ended_) {
+    if (!fromPartner(from) || state_ == State::Ended) {
         return;  // e.g. a second server answering our goodbye to it
     }
-    if (goodbyeSent_) {
-        ended_ = true;  // the partner's answer to our goodbye
-        return;
+    if (state_ != State::Closing) {
+        // The partner ends the conversation: it is answered in kind and never made again.
+        PostMessageW(server_, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
     }
-    // The partner ends the conversation: it is answered in kind and never made again.
-    PostMessageW(server_, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
-    if (requesting_ && answer_ == Answer::None) {
-        answer_ = Answer::Ended;
-    }
-    endConversation();
+    advance(Event::PartnerEnded);
 }
 
-void DdeClient::endConversation() noexcept {
-    ended_ = true;
-    unanswered_ = 0;
+// --- Naming and connecting -------------------------------------------------------------------
+
+std::wstring DdeClient::conversationName() const {
+    return application_ + L'|' + topic_ + L'!' + item_;
 }
 
-bool DdeClient::partnerGone() const {
-    return server_ == nullptr || !IsWindow(server_);
+Status DdeClient::failure(std::string_view doing, std::string_view why) const {
+    std::string text(doing);
+    text += ' ';
+    text += utf8FromWide(conversationName());
+    text += ": ";
+    text += why;
+    return Status::failure(std::move(text));
 }
 
-bool DdeClient::conversationOpen() const {
-    return everConnected_ && !ended_;
+Status DdeClient::windowsFailure(std::string_view doing, unsigned long code) const {
+    return win::windowsFailure(doing, conversationName(), code);
 }
 
-Status DdeClient::failure(const char* doing, const std::string& why) const {
-    return Status::failure(std::string(doing) + ' ' + utf8FromWide(application_) + '|' +
-                           utf8FromWide(topic_) + '!' + utf8FromWide(item_) + ": " + why);
+Status DdeClient::goneFailure() {
+    advance(Event::PartnerGone);
+    return failure("requesting", "the tracking program has gone");
 }
 
 Status DdeClient::setTopic(const std::wstring& applicationAndTopic) {
@@ -312,8 +388,11 @@ Status DdeClient::setItem(const std::wstring& item) {
 }
 
 Status DdeClient::openManual() try {
-    if (everConnected_) {
-        return ended_ ? failure("connecting to", "the conversation has ended") : Status::success();
+    if (state_ == State::Ended) {
+        return failure("connecting to", "the conversation has ended");
+    }
+    if (state_ != State::NotConnected) {
+        return Status::success();
     }
     if (application_.empty() || item_.empty()) {
         return Status::failure("connecting over DDE: no topic or item set");
@@ -324,30 +403,85 @@ Status DdeClient::openManual() try {
     const GlobalAtom application(GlobalAddAtomW(application_.c_str()));
     const GlobalAtom topic(GlobalAddAtomW(topic_.c_str()));
     if (!application || !topic) {
-        return failure("naming", windowsErrorText(GetLastError()));
+        return windowsFailure("connecting to", GetLastError());
     }
     // Every server of that name and topic answers while this call lasts; the first one wins.
-    initiating_ = true;
+    advance(Event::InitiateSent);
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(HWND_BROADCAST, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(window_.get()),
                         MAKELPARAM(application.get(), topic.get()), SMTO_ABORTIFHUNG,
                         kInitiateTimeoutMs, &ignored);
-    initiating_ = false;
     if (server_ == nullptr) {
+        advance(Event::NoServer);
         return failure("connecting to", "no DDE server answers");
     }
-    everConnected_ = true;
-    lastTakenAt_ = GetTickCount();
+    advance(Event::Connected);
+    backlog_.start(GetTickCount());
     return Status::success();
 } catch (const std::bad_alloc&) {
     return Status::failure("out of memory");
+}
+
+// --- A request, step by step -----------------------------------------------------------------
+
+Status DdeClient::request(std::wstring& record) try {
+    if (Status can = checkCanAsk(); !can.ok()) {
+        return can;
+    }
+    // From here on the request is under way, and over when this returns, however it ends.
+    struct Done {
+        DdeClient& link;
+        ~Done() { link.advance(Event::RequestDone); }
+    } done{*this};
+    if (Status sent = sendRequest(); !sent.ok()) {
+        return sent;
+    }
+    waitForAnswer();
+    return readAnswer(record);
+} catch (const std::bad_alloc&) {
+    return Status::failure("out of memory");
+}
+
+Status DdeClient::checkCanAsk() {
+    switch (state_) {
+        case State::Ready:
+            break;
+        case State::Waiting:
+        case State::Answered:
+            return failure("requesting", "another request is under way");
+        case State::Closing:
+        case State::Ended:
+            return failure("requesting", "the conversation has ended");
+        case State::NotConnected:
+        case State::Connecting:
+            return failure("requesting", "no conversation open");
+    }
+    return partnerGone() ? goneFailure() : Status::success();
+}
+
+Status DdeClient::sendRequest() {
+    GlobalAtom item(GlobalAddAtomW(item_.c_str()));
+    if (!item) {
+        return windowsFailure("requesting", GetLastError());
+    }
+    PackedDdeParam packed({WM_DDE_REQUEST, PackDDElParam(WM_DDE_REQUEST, CF_TEXT, item.get())});
+    if (!PostMessageW(server_, WM_DDE_REQUEST, reinterpret_cast<WPARAM>(window_.get()),
+                      packed.get().lParam)) {
+        const DWORD error = GetLastError();
+        return partnerGone() ? goneFailure() : windowsFailure("requesting", error);
+    }
+    item.release();  // the server deletes it with its answer
+    packed.release();
+    backlog_.requestSent(GetTickCount());
+    advance(Event::RequestSent);
+    return Status::success();
 }
 
 void DdeClient::waitForAnswer() {
     const DWORD start = GetTickCount();
     for (;;) {
         MSG message;
-        while (answer_ == Answer::None && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (state_ == State::Waiting && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 PostQuitMessage(static_cast<int>(message.wParam));  // for the program's loop
                 return;
@@ -356,7 +490,7 @@ void DdeClient::waitForAnswer() {
             DispatchMessageW(&message);
         }
         const DWORD elapsed = GetTickCount() - start;
-        if (answer_ != Answer::None || elapsed >= kAnswerTimeoutMs || partnerGone()) {
+        if (state_ != State::Waiting || elapsed >= kAnswerTimeoutMs || partnerGone()) {
             return;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE,
@@ -365,82 +499,41 @@ void DdeClient::waitForAnswer() {
     }
 }
 
-Status DdeClient::request(std::wstring& out) try {
-    if (requesting_) {
-        return failure("requesting", "another request is under way");
+Status DdeClient::readAnswer(std::wstring& record) {
+    // An answer that came before the partner ended the conversation still counts.
+    if (reply_) {
+        return reply_->refused ? failure("requesting", "refused by the tracking program")
+                               : readRecord(*reply_, record);
     }
-    if (ended_) {
-        return failure("requesting", "the conversation has ended");
-    }
-    if (!everConnected_) {
-        return failure("requesting", "no conversation open");
+    if (state_ == State::Ended) {
+        return failure("requesting", "the tracking program has ended the conversation");
     }
     if (partnerGone()) {
-        endConversation();
-        return failure("requesting", "the tracking program has gone");
+        return goneFailure();
     }
-    requesting_ = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{requesting_};
+    return failure("requesting", "no answer in time");
+}
 
-    GlobalAtom item(GlobalAddAtomW(item_.c_str()));
-    if (!item) {
-        return failure("naming item of", windowsErrorText(GetLastError()));
+Status DdeClient::readRecord(const Reply& reply, std::wstring& record) {
+    if (reply.format != CF_TEXT) {
+        return failure("requesting",
+                       "answer in clipboard format " + std::to_string(reply.format) + ", not text");
     }
-    PackedDdeParam packed({WM_DDE_REQUEST, PackDDElParam(WM_DDE_REQUEST, CF_TEXT, item.get())});
-    answer_ = Answer::None;
-    if (!PostMessageW(server_, WM_DDE_REQUEST, reinterpret_cast<WPARAM>(window_.get()),
-                      packed.get().lParam)) {
-        const DWORD error = GetLastError();
-        if (partnerGone()) {
-            endConversation();
-            return failure("requesting", "the tracking program has gone");
-        }
-        return failure("requesting", "could not post the request: " + windowsErrorText(error));
-    }
-    item.release();  // the server deletes it with its answer
-    packed.release();
-    requestSent();
-
-    waitForAnswer();
-    switch (answer_) {
-        case Answer::None:
-            if (partnerGone()) {
-                endConversation();
-                return failure("requesting", "the tracking program has gone");
-            }
-            return failure("requesting", "no answer in time");
-        case Answer::Refused:
-            return failure("requesting", "refused by the tracking program");
-        case Answer::Ended:
-            return failure("requesting", "the tracking program has ended the conversation");
-        case Answer::Data:
-            break;
-    }
-    answer_ = Answer::None;
-    if (answerFormat_ != CF_TEXT) {
-        return failure("requesting", "answer in clipboard format " + std::to_string(answerFormat_) +
-                                         ", not text");
-    }
-    const std::optional<std::string_view> record =
-        answerWhole_ ? recordText(answerBytes_, answerSize_) : std::nullopt;
-    if (!record) {
-        return failure("requesting", answerWhole_ && answerSize_ > kMaxRecordBytes
-                                         ? "record of " + std::to_string(answerSize_) +
+    const std::optional<std::string_view> text =
+        reply.bytes ? recordText(*reply.bytes, reply.size) : std::nullopt;
+    if (!text) {
+        return failure("requesting", reply.bytes && reply.size > kMaxRecordBytes
+                                         ? "record of " + std::to_string(reply.size) +
                                                " bytes is longer than " +
                                                std::to_string(kMaxRecordBytes)
                                          : std::string("record could not be read whole"));
     }
-    std::optional<std::wstring> text = wideFromCodePage(*record, CP_ACP);
-    if (!text) {
+    std::optional<std::wstring> wide = win::wideFromCodePage(*text, CP_ACP);
+    if (!wide) {
         return failure("requesting", "record is not text in the ANSI code page");
     }
-    out = std::move(*text);
+    record = std::move(*wide);
     return Status::success();
-} catch (const std::bad_alloc&) {
-    return Status::failure("out of memory");
 }
 
-}  // namespace vorkel::win
+}  // namespace vorkel

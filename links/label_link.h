@@ -10,6 +10,8 @@
 namespace vorkel {
 
 // Where the record comes from: a conversation named and opened once, then asked once a tick.
+// Every method reports its failure as a text saying what it was doing and why (DdeClient lists
+// its own); nothing is retried.
 class RecordTransport {
   public:
     virtual ~RecordTransport() = default;
@@ -21,6 +23,7 @@ class RecordTransport {
     virtual Status request(std::wstring& record) = 0;
 };
 
+// Passes every failure of the transport on unchanged; a failed request leaves Label1 alone.
 class LabelLink final : public TrackingLink {
   public:
     // Both must outlive the link.

@@ -1,5 +1,6 @@
-// Fakes of the window, the tracking link, the rotor port and the timer that write every call
-// into one shared journal, so tests can assert the order of effects across all of them.
+// Fakes of the window, the tracking record's transport, the rotor port and the timer that write
+// every call into one shared journal, so tests can assert the order of effects across all of
+// them. The station's tracking link is the real LabelLink over the fake transport.
 #pragma once
 
 #include <deque>
@@ -8,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "links/label_link.h"
 #include "station/rotor_port.h"
 #include "station/station_view.h"
 #include "station/tick_timer.h"
-#include "station/tracking_link.h"
 
 namespace vorkel::testing {
 
@@ -49,25 +50,23 @@ class FakeView : public StationView {
     Journal& journal_;
 };
 
-class FakeLink : public TrackingLink {
+class FakeTransport : public RecordTransport {
   public:
-    FakeLink(Journal& journal, StationView& destination);
+    explicit FakeTransport(Journal& journal);
 
     Status setTopic(const std::wstring& applicationAndTopic) override;
     Status setItem(const std::wstring& item) override;
     Status openManual() override;
-    Status request() override;
+    Status request(std::wstring& record) override;
 
-    // Each request takes the next reply; an empty queue or a failed() entry is a failure.
+    // Each request takes the next reply; an empty queue is a failure.
     std::deque<std::wstring> replies;
     bool openFails = false;
-    bool setTopicFails = false;
-    // Runs inside request, as the modal DDE loop would deliver messages meanwhile.
+    // Runs inside request, as the DDE link's wait delivers messages meanwhile.
     std::function<void()> duringRequest;
 
   private:
     Journal& journal_;
-    StationView& destination_;
 };
 
 class FakePort : public RotorPort {

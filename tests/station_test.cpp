@@ -11,9 +11,9 @@
 namespace vorkel {
 namespace {
 
-using testing::FakeLink;
 using testing::FakePort;
 using testing::FakeTimer;
+using testing::FakeTransport;
 using testing::FakeView;
 using testing::Journal;
 using testing::pointCommandBytes;
@@ -25,7 +25,7 @@ class StationTest : public ::testing::Test {
   protected:
     // Runs one tick with the given reply and returns what it did.
     Journal tickWith(const std::wstring& reply) {
-        link.replies.push_back(reply);
+        transport.replies.push_back(reply);
         return tick();
     }
     Journal tick() {
@@ -36,7 +36,8 @@ class StationTest : public ::testing::Test {
 
     Journal journal;
     FakeView view{journal};
-    FakeLink link{journal, view};
+    FakeTransport transport{journal};
+    LabelLink link{transport, view};
     FakePort port{journal};
     FakeTimer timer{journal};
     Station station{view, link, port, timer};
@@ -62,7 +63,7 @@ TEST_F(StationTest, StartUpFailureSkipsToLockingTheDisplays) {
     EXPECT_EQ(timer.period, 0u);  // so no tick ever runs
 
     journal.clear();
-    link.openFails = true;
+    transport.openFails = true;
     port.configureFails = false;
     station.startStation();
     EXPECT_EQ(timer.period, 1000u);  // the ticks run and report the missing tracking program
@@ -179,11 +180,11 @@ TEST_F(StationTest, StopThatCannotWriteReportsAndStaysTicked) {
 }
 
 TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
-    link.duringRequest = [] { throw std::bad_alloc(); };
+    transport.duringRequest = [] { throw std::bad_alloc(); };
     tick();
     EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
     EXPECT_EQ(view.failureReason, "out of memory");
-    link.duringRequest = nullptr;
+    transport.duringRequest = nullptr;
     tickWith(kWorkedExample);  // the next tick runs: nothing was left half done
     EXPECT_EQ(view.fieldText(Field::txt_iele), L" 134.4");
     EXPECT_FALSE(view.failureShown);
@@ -191,7 +192,7 @@ TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
 
 TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     view.ticked = true;
-    link.duringRequest = [this] {
+    transport.duringRequest = [this] {
         station.stopRotor();
         station.runTrackingTick();  // a timer message delivered meanwhile is dropped
         station.stopRotor();        // pressed again: a second stop command, not merged
@@ -204,7 +205,7 @@ TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
                        "write S\r", "close port", "untick"}));
     EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45), "S\r", "S\r"}));
 
-    link.duringRequest = nullptr;
+    transport.duringRequest = nullptr;
     EXPECT_EQ(tickWith(kWorkedExample).size(), 12u);  // the stop holds: nothing sent
 }
 

@@ -24,7 +24,7 @@ struct Form1::Running {
         : link(dde, view), timer(window, kTimer1), station(view, link, port, timer) {}
 
     SerialRotorPort port;
-    win::DdeClient dde;
+    DdeClient dde;
     LabelLink link;
     WindowTimer timer;
     Station station;

@@ -12,7 +12,7 @@ namespace vorkel::testing {
 class RecordingClient {
   public:
     std::vector<std::wstring> records;
-    win::DdeClient client;
+    DdeClient client;
 
     std::wstring last() const { return records.empty() ? std::wstring() : records.back(); }
 

@@ -35,7 +35,7 @@ void show(std::size_t slot, HWND control, const std::wstring& text) {
     }
 }
 
-vorkel::win::DdeClient* link = nullptr;
+vorkel::DdeClient* link = nullptr;
 
 void writeCommand() {
     const HANDLE port = CreateFileW(L"\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -125,7 +125,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     label = CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE, 8, 180, 190, 60, window, nullptr,
                           instance, nullptr);
 
-    vorkel::win::DdeClient trackingLink;
+    vorkel::DdeClient trackingLink;
     link = &trackingLink;
     // As the station, it keeps running when the tracking program is absent: every tick fails.
     if (!trackingLink.setTopic(L"Orbitron|Tracking").ok() ||

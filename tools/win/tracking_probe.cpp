@@ -99,7 +99,7 @@ int run(int argc, wchar_t** argv) {
         }
     };
 
-    vorkel::win::DdeClient link;
+    vorkel::DdeClient link;
     for (const vorkel::Status& status : {link.setTopic(topic), link.setItem(item)}) {
         if (!status.ok()) {
             report("setup fail " + status.text());
