@@ -13,6 +13,7 @@
 
 #include "links/record_bytes.h"
 #include "links/windows_failure.h"
+#include "station/exception_barrier.h"
 #include "win/text_conversion.h"
 
 namespace vorkel {
@@ -344,16 +345,11 @@ std::wstring DdeClient::conversationName() const {
 }
 
 Status DdeClient::failure(std::string_view doing, std::string_view why) const {
-    std::string text(doing);
-    text += ' ';
-    text += utf8FromWide(conversationName());
-    text += ": ";
-    text += why;
-    return Status::failure(std::move(text));
+    return Status::failure(doing, utf8FromWide(conversationName()), why);
 }
 
 Status DdeClient::windowsFailure(std::string_view doing, unsigned long code) const {
-    return win::windowsFailure(doing, conversationName(), code);
+    return vorkel::windowsFailure(doing, conversationName(), code);
 }
 
 Status DdeClient::goneFailure() {
@@ -387,7 +383,11 @@ Status DdeClient::setItem(const std::wstring& item) {
     return Status::success();
 }
 
-Status DdeClient::openManual() try {
+Status DdeClient::openManual() {
+    return withoutExceptions([this] { return connect(); });
+}
+
+Status DdeClient::connect() {
     if (state_ == State::Ended) {
         return failure("connecting to", "the conversation has ended");
     }
@@ -418,28 +418,26 @@ Status DdeClient::openManual() try {
     advance(Event::Connected);
     backlog_.start(GetTickCount());
     return Status::success();
-} catch (const std::bad_alloc&) {
-    return Status::failure("out of memory");
 }
 
 // --- A request, step by step -----------------------------------------------------------------
 
-Status DdeClient::request(std::wstring& record) try {
-    if (Status can = checkCanAsk(); !can.ok()) {
-        return can;
-    }
-    // From here on the request is under way, and over when this returns, however it ends.
-    struct Done {
-        DdeClient& link;
-        ~Done() { link.advance(Event::RequestDone); }
-    } done{*this};
-    if (Status sent = sendRequest(); !sent.ok()) {
-        return sent;
-    }
-    waitForAnswer();
-    return readAnswer(record);
-} catch (const std::bad_alloc&) {
-    return Status::failure("out of memory");
+Status DdeClient::request(std::wstring& record) {
+    return withoutExceptions([&] {
+        if (Status can = checkCanAsk(); !can.ok()) {
+            return can;
+        }
+        // From here on the request is under way, and over when this returns, however it ends.
+        struct Done {
+            DdeClient& link;
+            ~Done() { link.advance(Event::RequestDone); }
+        } done{*this};
+        if (Status sent = sendRequest(); !sent.ok()) {
+            return sent;
+        }
+        waitForAnswer();
+        return readAnswer(record);
+    });
 }
 
 Status DdeClient::checkCanAsk() {

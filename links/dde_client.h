@@ -128,6 +128,7 @@ class DdeClient final : public RecordTransport {
     bool fromPartner(HWND from) const;
     bool partnerGone() const;
     void sayGoodbyeAndWait() noexcept;
+    Status connect();  // openManual's work; it keeps exceptions out
     Status makeWindow();
 
     // The steps of a request.
