@@ -28,10 +28,12 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"
 from station_rig import IDS, TITLE, StationRig  # noqa: E402
 from station_watch import (BOLD, REGULAR, Watch, answered, between,  # noqa: E402
                            expected_point, malformed, received_since, requests, resources,
-                           whole_commands_only)
+                           tick_report, unavailable, whole_commands_only)
 from wine_session import wait_until  # noqa: E402
 
 BUILD = None
+TRACKER_BUILD = None  # the tracking simulator's build tree: the station's, or the other bitness's
+PREFIX = None
 ARTIFACTS = None
 RIG = None
 
@@ -43,11 +45,15 @@ BOX_TITLE = "Informaci"  # the about box; window_probe's title argument stays AS
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
 SETTLE = 1.4
+# The pass: its heap is taken after the first ticks (the window's texts and Wine's caches
+# settle) and at the end; less than a byte per request may stay, over what the texts' changing
+# lengths move (see tools/soak.py).
+PASS_TICKS, HEAP_FROM_TICK, TEXT_SLACK_BYTES = 30, 8, 64
 
 
 def setUpModule():
     global RIG
-    RIG = StationRig(BUILD, tracker=None)
+    RIG = StationRig(BUILD, tracker=None, prefix=PREFIX, tracker_build=TRACKER_BUILD)
     RIG.__enter__()
 
 
@@ -262,6 +268,67 @@ class TrackingProgramFaults(StationCase):
         self.assertEqual(received_since(self.rig.line), b"")
 
 
+class TrackingProgramAnswers(StationCase):
+    """How the tracking program answers, from a normal pass to none at all. These cases and the
+    two above (a hang, then late answers; quitting) also run with the tracking program of the
+    other bitness (--tracker-build): Windows converts DDE messages between 32- and 64-bit
+    programs, and Wine's 32-bit side is a separate build of its DLLs."""
+
+    def test_pass_with_sending_on(self):
+        self.start(["--pass", "AO-7", "--speed", "30"])
+        self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= HEAP_FROM_TICK, 20))
+        first, first_ticks = resources(self.rig), len(answered(self.rig))
+        self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= PASS_TICKS, PASS_TICKS + 10))
+        last, last_ticks = resources(self.rig), len(answered(self.rig))
+        time.sleep(1.2)
+        end = time.time()
+        self.finish()
+        self.assertWorking(self.started + SETTLE, end)
+        self.assertWholeCommands()
+        served = answered(self.rig)
+        # Every tick's command is the one for its own record (the last tick's may be on its way).
+        report = tick_report(served[:-1], self.rig.line.events(), served[-1]["received"])
+        self.assertEqual((report["missed"], report["repeated"], report["unexpected"]),
+                         ([], [], []))
+        self.assertGreaterEqual(report["ticks"], PASS_TICKS)
+        self.assertEqual(unavailable(first) + unavailable(last), [])
+        requests_between = last_ticks - first_ticks
+        grown = last["windows"]["heap_bytes"] - first["windows"]["heap_bytes"]
+        print(f"heap per request: {grown / requests_between:+.2f} B over {requests_between} "
+              f"requests", flush=True)
+        self.assertLess(grown, requests_between + TEXT_SLACK_BYTES, "the heap grows per request")
+        self.assertEqual(last["windows"]["gdi_objects"], first["windows"]["gdi_objects"])
+
+    def test_refused(self):
+        self.start(["--pass", "AO-7", "--refuse"])
+        time.sleep(4)
+        end = time.time()
+        self.finish()
+        self.assertGreaterEqual(len([r for r in requests(self.rig) if r["what"] == "refused"]), 3)
+        self.assertFailing(self.started + SETTLE, end)
+        self.assertFlipsEveryTick(self.started + SETTLE, end)
+        self.assertEqual(received_since(self.rig.line), b"")
+
+    def test_late_answer(self):
+        # The third answer comes 0.6 s late, after its tick has given up on it and before the
+        # next tick: that tick fails, and the late record is neither shown nor sent.
+        self.start(["--pass", "AO-7", "--speed", "30", "--delay", "600", "--delay-only", "3"])
+        self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= 7, timeout=15))
+        time.sleep(0.5)
+        end = time.time()
+        self.finish()
+        self.assertWholeCommands()
+        served = answered(self.rig)
+        report = tick_report(served[:-1], self.rig.line.events(), served[-1]["received"])
+        self.assertEqual(report["missed"], [3])
+        self.assertEqual((report["repeated"], report["unexpected"]), ([], []))
+        late, next_tick = served[2], served[3]
+        self.assertFailing(late["received"] + 0.4, next_tick["received"] - 0.05)
+        self.assertWorking(next_tick["received"] + 0.3, end)
+        shown = {s.texts.get("Label1") for s in between(self.samples, late["received"], end)}
+        self.assertNotIn(late["record"].split(b"\0")[0].decode(), shown)
+
+
 class RotorLineFaults(StationCase):
     def test_port_missing_at_start_up(self):
         self.rig.rotor.point_port_at(None)
@@ -445,7 +512,9 @@ class OperatorHaste(StationCase):
         ticks_before = len(answered(self.rig))
         for _ in range(5):
             open_and_close()
-        after = resources(self.rig)["windows"]
+        after_all = resources(self.rig)
+        self.assertEqual(unavailable(after_all), [], "counts the check relies on")
+        after = after_all["windows"]
         ticks = len(answered(self.rig)) - ticks_before
         end = time.time()
         self.finish()
@@ -485,9 +554,14 @@ class OperatorHaste(StationCase):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
+    parser.add_argument("--build", required=True, help="the station's build tree")
+    parser.add_argument("--tracker-build", help="the tracking simulator's (default: --build)")
+    parser.add_argument("--prefix", help="the Wine prefix (default: the station build's)")
+    parser.add_argument("--artifacts", help="where the watches' samples go")
     args, rest = parser.parse_known_args()
     BUILD = Path(args.build).resolve()
-    ARTIFACTS = BUILD / "artifacts" / "station_faults"
+    TRACKER_BUILD = Path(args.tracker_build).resolve() if args.tracker_build else None
+    PREFIX = Path(args.prefix).resolve() if args.prefix else None
+    ARTIFACTS = Path(args.artifacts) if args.artifacts else BUILD / "artifacts" / "station_faults"
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)

@@ -13,6 +13,7 @@ Usage:
 import json
 import os
 import re
+import statistics
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -163,6 +164,36 @@ def whole_commands_only(data, filler=b""):
     return re.fullmatch(rb"(?:" + b"|".join(alternatives) + rb")*", data) is not None
 
 
+RECORD = re.compile(rb"AZ(?P<azimuth>\S+) EL(?P<elevation>\S+) ")
+
+
+def tick_report(requests, events, stop_time=float("inf")):
+    """Pairs every tick (a request answered before Stop, whose record the tracking program
+    logged) with the commands that followed it, up to the next tick: missed, repeated, and not
+    the command for that tick's record."""
+    ticks = [r for r in requests if r["received"] < stop_time]
+    points = [e for e in events if e["event"] in ("point", "unknown")]
+    report = {"ticks": len(ticks), "missed": [], "repeated": [], "unexpected": []}
+    for index, tick in enumerate(ticks):
+        end = ticks[index + 1]["received"] if index + 1 < len(ticks) else stop_time
+        sent = [e for e in points if tick["received"] <= e["time"] < end]
+        if not sent:
+            report["missed"].append(tick["n"])
+            continue
+        if len(sent) > 1:
+            report["repeated"].append(tick["n"])
+        position = RECORD.search(tick["record"])
+        expected = expected_point(position["azimuth"].decode(), position["elevation"].decode())
+        text = sent[0]["text"].replace("\\r", "\r").encode()
+        if text != expected:
+            report["unexpected"].append({"tick": tick["n"], "sent": text.decode(),
+                                         "expected": expected.decode()})
+    periods = [b["received"] - a["received"] for a, b in zip(ticks, ticks[1:])]
+    report["period_ms"] = {"median": 1000 * statistics.median(periods),
+                           "worst": 1000 * max(periods), "least": 1000 * min(periods)}
+    return report
+
+
 def expected_point(azimuth, elevation):
     """The command for a position given as texts, as the rotor must receive it."""
     def degrees(text):
@@ -210,3 +241,14 @@ def resources(rig):
     server = wineserver_pid(rig.rotor.wine.prefix)
     figures["wineserver"] = linux_status(server) if server else None
     return figures
+
+
+# What the fault tests and the soak compare from one reading to the next. USER objects other
+# than windows are not among them: Wine does not count them.
+RELIED_ON = ("handles", "threads", "windows", "heap_bytes", "heap_blocks", "gdi_objects")
+
+
+def unavailable(figures):
+    """The counts of a resources() reading that could not be taken (-1): a check on them would
+    check nothing."""
+    return [name for name in RELIED_ON if figures["windows"].get(name, -1) < 0]
