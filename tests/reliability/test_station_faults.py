@@ -215,14 +215,15 @@ class TrackingProgramFaults(StationCase):
     def test_hangs_resumes_then_dies(self):
         self.start(["--pass", "AO-7", "--speed", "30"])
         time.sleep(3)
+        tracker = self.rig.tracker_pid()
         hung = time.time()
-        os.kill(self.rig.tracker.pid, signal.SIGSTOP)  # answers nothing, holds every request
+        os.kill(tracker, signal.SIGSTOP)  # answers nothing, holds every request
         time.sleep(5)
         resumed = time.time()
-        os.kill(self.rig.tracker.pid, signal.SIGCONT)
+        os.kill(tracker, signal.SIGCONT)
         time.sleep(4)
         killed = time.time()
-        os.kill(self.rig.tracker.pid, signal.SIGKILL)  # gone without a goodbye
+        os.kill(tracker, signal.SIGKILL)  # gone without a goodbye
         time.sleep(4)
         end = time.time()
         self.finish()

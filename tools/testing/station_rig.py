@@ -145,6 +145,13 @@ class StationRig:
         return [line[line.index("vorkelDDE: "):].rstrip('"').replace("\\n", "")
                 for line in text.splitlines() if ":OutputDebugString" in line]
 
+    def station_pid(self):
+        """The station's own Linux process, for /proc readings and signals."""
+        return self.rotor.wine.program_pid(self.station)
+
+    def tracker_pid(self):
+        return self.rotor.wine.program_pid(self.tracker)
+
     def station_running(self):
         return self.station is not None and self.station.poll() is None
 

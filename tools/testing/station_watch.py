@@ -237,7 +237,7 @@ def resources(rig):
     if code != 0 or not lines:
         raise RuntimeError(f"no resource figures: {out!r}")
     figures = {"windows": json.loads(lines[-1])}
-    figures["station"] = linux_status(rig.station.pid)
+    figures["station"] = linux_status(rig.station_pid())
     server = wineserver_pid(rig.rotor.wine.prefix)
     figures["wineserver"] = linux_status(server) if server else None
     return figures

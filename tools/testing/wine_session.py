@@ -156,6 +156,32 @@ class WineSession:
         self._children.append(proc)
         return proc
 
+    def program_pid(self, proc):
+        """The Linux PID of the program proc was started for: proc's own, as each program goes
+        to the loader of its bitness; else (a loader that handed it on to a process of its own)
+        the newest process of this prefix running it. None when it runs nowhere."""
+        name = Path(proc.args[1]).name[:15]  # /proc's comm keeps 15 characters
+
+        def comm(pid):
+            try:
+                return Path(f"/proc/{pid}/comm").read_text().strip()
+            except OSError:
+                return None
+
+        if comm(proc.pid) == name:
+            return proc.pid
+        wanted = f"WINEPREFIX={self.prefix}".encode()
+        found = []
+        for entry in Path("/proc").iterdir():
+            if entry.name.isdigit() and comm(entry.name) == name:
+                try:
+                    if wanted in (entry / "environ").read_bytes().split(b"\0"):
+                        started = int((entry / "stat").read_text().rsplit(")", 1)[1].split()[19])
+                        found.append((started, int(entry.name)))
+                except (OSError, ValueError, IndexError):
+                    continue
+        return max(found)[1] if found else None
+
     def run(self, argv, timeout=60):
         """Runs a Windows program to its end; returns (exit code, output text)."""
         proc = self.spawn(argv)
