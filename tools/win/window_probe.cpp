@@ -24,6 +24,9 @@
 //                                               answers and how fast, its title, Label1's
 //                                               weight and the texts of the widgets
 //   window_probe.exe resources TITLE            what the window's process holds (see below)
+//   window_probe.exe stray TITLE ID N           what any program may send: WM_APP+1 to +4, and
+//                                               N face queries whose answers nobody collects;
+//                                               prints what was answered
 // resources prints the process's handles and threads (from the system's process list), its
 // windows, and what the station's own query answers: heap bytes and blocks in use, GDI and USER
 // objects (-1 where nothing answers or the figure cannot be counted).
@@ -269,6 +272,41 @@ bool askFace(HWND window, int id, std::wstring& face) {
     DestroyWindow(receiver);
     face = answer.face;
     return answer.arrived && taken != 0;
+}
+
+// The messages any program may send a window, and face queries from an asker that takes no
+// answer: none must be answered as a query, none may leave anything behind.
+int stray(HWND window, int id, int count) {
+    std::string answers;
+    for (UINT message = WM_APP + 1; message <= WM_APP + 4; ++message) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, message, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 2000,
+                            &answer);
+        if (!answers.empty()) {
+            answers += ',';
+        }
+        answers += std::to_string(answer);
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;  // takes nothing: WM_COPYDATA gets FALSE
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VorkelProbeDeaf";
+    RegisterClassW(&wc);
+    HWND deaf = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                wc.hInstance, nullptr);
+    int taken = 0;
+    for (int k = 0; k < count && deaf != nullptr; ++k) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, testQueryMessage(TestQuery::face), static_cast<WPARAM>(id),
+                            reinterpret_cast<LPARAM>(deaf), SMTO_ABORTIFHUNG, 2000, &answer);
+        taken += answer != 0 ? 1 : 0;
+    }
+    if (deaf != nullptr) {
+        DestroyWindow(deaf);
+    }
+    std::printf("{\"app_answers\":[%s],\"faces_taken\":%d,\"faces_sent\":%d}\n", answers.c_str(),
+                taken, deaf != nullptr ? count : 0);
+    return 0;
 }
 
 struct WindowCount {
@@ -554,6 +592,9 @@ int run(int argc, wchar_t** argv) {
         std::printf("{\"width\":%u,\"room\":%u,\"height\":%u,\"roomHeight\":%u}\n", LOWORD(widths),
                     HIWORD(widths), LOWORD(heights), HIWORD(heights));
         return 0;
+    }
+    if (command == L"stray") {
+        return stray(window, _wtoi(argv[3]), argc > 4 ? _wtoi(argv[4]) : 1);
     }
     if (command == L"press") {
         const int count = argc > 4 ? _wtoi(argv[4]) : 1;
