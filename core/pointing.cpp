@@ -1,6 +1,7 @@
 // Mirror position and rotor commands, worked on the texts shown in the window.
 #include "core/pointing.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/number_text.h"
@@ -16,16 +17,19 @@ std::optional<double> checked(double value) {
     return value;
 }
 
-std::optional<std::wstring> wholeDegreesText(std::wstring_view text) {
+std::optional<double> wholeDegreesOf(std::wstring_view text) {
     const auto number = numberFromText(text);
     if (!number) {
         return std::nullopt;
     }
-    const auto whole = checked(wholeDegrees(*number));
-    if (!whole) {
-        return std::nullopt;
-    }
-    return textFromNumber(*whole);
+    return checked(wholeDegrees(*number));
+}
+
+// Exactly three digits, as GS-232 controllers read them at fixed places: 7 gives "007".
+std::wstring threeDigits(double whole) {
+    const int value = static_cast<int>(whole);
+    return {static_cast<wchar_t>(L'0' + value / 100), static_cast<wchar_t>(L'0' + value / 10 % 10),
+            static_cast<wchar_t>(L'0' + value % 10)};
 }
 
 }  // namespace
@@ -62,15 +66,22 @@ std::optional<MirrorPosition> mirrorPosition(std::wstring_view azimuth,
 }
 
 std::optional<std::wstring> pointCommand(std::wstring_view azimuth, std::wstring_view elevation) {
-    const auto az = wholeDegreesText(azimuth);
+    const auto az = wholeDegreesOf(azimuth);
     if (!az) {
         return std::nullopt;
     }
-    const auto el = wholeDegreesText(elevation);
+    const auto el = wholeDegreesOf(elevation);
     if (!el) {
         return std::nullopt;
     }
-    return L"W" + *az + L" " + *el + L"\r";
+    // A controller refuses, or misreads, anything outside 000..359 and 000..180. Below the
+    // horizon the antenna waits flat at the satellite's azimuth, where it will rise.
+    double turn = std::fmod(*az, 360.0);
+    if (turn < 0) {
+        turn += 360.0;
+    }
+    const double height = std::clamp(*el, 0.0, 180.0);
+    return L"W" + threeDigits(turn) + L" " + threeDigits(height) + L"\r";
 }
 
 std::wstring stopCommand() {

@@ -17,7 +17,9 @@ struct MirrorPosition {
 std::optional<MirrorPosition> mirrorPosition(std::wstring_view azimuth,
                                              std::wstring_view elevation);
 
-// "W", azimuth, blank, elevation, CR, in whole degrees with sign positions: "W 123  45\r".
+// "W", azimuth, blank, elevation, CR, as the GS-232 manual has it: whole degrees, three digits
+// each, the azimuth turned into 000..359 and the elevation held to 000..180: "W123 045\r".
+// Empty when a number cannot be read.
 std::optional<std::wstring> pointCommand(std::wstring_view azimuth, std::wstring_view elevation);
 
 // "S" and CR.

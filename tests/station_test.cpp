@@ -6,6 +6,7 @@
 #include <new>
 
 #include "fake_station.h"
+#include "point_command_bytes.h"
 
 namespace vorkel {
 namespace {
@@ -15,6 +16,7 @@ using testing::FakePort;
 using testing::FakeTimer;
 using testing::FakeView;
 using testing::Journal;
+using testing::pointCommandBytes;
 
 constexpr wchar_t kWorkedExample[] = L"aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz";
 const std::string kRed = std::to_string(255);
@@ -69,23 +71,24 @@ TEST_F(StationTest, StartUpFailureSkipsToLockingTheDisplays) {
 
 TEST_F(StationTest, WorkedExampleWithSendingOnInNormalMode) {
     view.ticked = true;
-    EXPECT_EQ(tickWith(kWorkedExample),
-              (Journal{"topmost", "request", "Label1=aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz",
-                       "txt_nombre=SAT", "txt_azi=123.4", "txt_ele=45.6", "colour txt_ele=0",
-                       "txt_down=145.95", "txt_up=435.1", "txt_iazi= 303.4", "txt_iele= 134.4",
-                       "open port", "write W 123  45\r", "close port", "title ok"}));
+    EXPECT_EQ(
+        tickWith(kWorkedExample),
+        (Journal{"topmost", "request", "Label1=aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz",
+                 "txt_nombre=SAT", "txt_azi=123.4", "txt_ele=45.6", "colour txt_ele=0",
+                 "txt_down=145.95", "txt_up=435.1", "txt_iazi= 303.4", "txt_iele= 134.4",
+                 "open port", "write " + pointCommandBytes(123, 45), "close port", "title ok"}));
 }
 
 TEST_F(StationTest, InvertedModeSendsTheMirrorPosition) {
     view.ticked = true;
     view.normal = false;
     tickWith(kWorkedExample);
-    EXPECT_EQ(port.written, (std::vector<std::string>{"W 303  134\r"}));
+    EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(303, 134)}));
 
     tickWith(L"aaSAT aa7 aa-5.6 aa1 aa2zz");
     EXPECT_EQ(view.fieldText(Field::txt_iele), L"180");
     EXPECT_EQ(view.elevationColour, 255u);
-    EXPECT_EQ(port.written.back(), "W 187  180\r");
+    EXPECT_EQ(port.written.back(), pointCommandBytes(187, 180));
 }
 
 TEST_F(StationTest, SendingOffNeverTouchesThePort) {
@@ -150,7 +153,7 @@ TEST_F(StationTest, PortFailuresShowWhileTheDisplaysKeepUpdating) {
 
     port.writeFails = false;
     tickWith(kWorkedExample);
-    EXPECT_EQ(port.written, (std::vector<std::string>{"W 123  45\r"}));
+    EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45)}));
     EXPECT_FALSE(view.failureShown);
 }
 
@@ -199,7 +202,7 @@ TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     EXPECT_EQ(Journal(effects.end() - 9, effects.end()),
               (Journal{"title ok", "open port", "write S\r", "close port", "untick", "open port",
                        "write S\r", "close port", "untick"}));
-    EXPECT_EQ(port.written, (std::vector<std::string>{"W 123  45\r", "S\r", "S\r"}));
+    EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45), "S\r", "S\r"}));
 
     link.duringRequest = nullptr;
     EXPECT_EQ(tickWith(kWorkedExample).size(), 12u);  // the stop holds: nothing sent

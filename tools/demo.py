@@ -6,7 +6,7 @@ With a display the operator uses the window; the rotor controller's log scrolls 
 closing the station (or Ctrl-C) ends everything. Without a display (or with --headless) it runs
 on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
 With --pictures DIR it also saves the README's pictures there: the main window during the pass,
-and the about box.
+the about box, and the main window widened after the tracking program has gone.
 """
 
 import argparse
@@ -26,14 +26,14 @@ def describe(event):
     clock = time.strftime("%H:%M:%S", time.localtime(event["time"]))
     kind = event["event"]
     if kind == "point":
-        return f"{clock}  rotor  point  azimuth {event['azimuth']:5.0f}  elevation " \
-               f"{event['elevation']:4.0f}   {event['text']}"
+        return f"{clock}  rotor  {event['text']:<10} understood: azimuth {event['azimuth']:3d}  " \
+               f"elevation {event['elevation']:3d}   rotor at {event['rotor'][0]}/{event['rotor'][1]}"
     if kind == "stop":
         return f"{clock}  rotor  STOP"
     if kind == "settings":
         return f"{clock}  rotor  line {event.get('baud')} baud"
-    if kind == "unknown":
-        return f"{clock}  rotor  unknown command {event.get('text')!r}"
+    if kind == "refused":
+        return f"{clock}  rotor  {event['text']:<10} REFUSED ({event['why']}), answered ?>"
     return None
 
 
@@ -45,7 +45,8 @@ def crop_window(rig, shot, window, path):
 
 
 def save_pictures(rig, folder):
-    """The main window as the pass goes on, then the about box beside it."""
+    """The main window as the pass goes on, the about box beside it, then the main window
+    widened while every tick fails."""
     folder.mkdir(parents=True, exist_ok=True)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, rig.main_window(), folder / "main-window.png")
@@ -56,6 +57,17 @@ def save_pictures(rig, folder):
     time.sleep(1)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, box, folder / "about-box.png")
+    # A failure: the tracking program gone. Only the title tells, and only in a window widened
+    # enough to show it whole.
+    rig.probe("close", BOX_TITLE)
+    rig.stop_tracker()
+    rig.probe("move", TITLE, 0, 0)
+    window = rig.main_window()
+    rig.probe("resize", TITLE, 420, window["rect"][3] - window["rect"][1])
+    wait_until(lambda: rig.main_window()["title"].endswith("Un error ha ocurrido..."), timeout=5)
+    time.sleep(0.5)
+    shot = rig.screenshot(folder / "screen.png")
+    crop_window(rig, shot, rig.main_window(), folder / "failure-title.png")
     (folder / "screen.png").unlink()
 
 
@@ -114,7 +126,9 @@ def main():
         except KeyboardInterrupt:
             print("\nstopping")
         points = len(rig.line.events("point"))
-        print(f"{points} point commands reached the rotor controller")
+        refused = len(rig.line.refused())
+        print(f"{points} point commands reached the rotor controller and were understood, "
+              f"{refused} refused; the rotor points at {rig.line.rotor()[0]}/{rig.line.rotor()[1]}")
 
 
 if __name__ == "__main__":

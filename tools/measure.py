@@ -152,7 +152,7 @@ def station_and_floor(build, ticks, starts, wine_fonts=True):
                     first_request.append(first)
         runs = {p.name: tick_run(rig, p, ticks) for p in (station, floor)}
         commands = len(rig.line.events("point"))
-        cut = len(rig.line.events("unknown"))
+        cut = len(rig.line.events("refused"))
 
     s, f = runs["station"], runs["floor"]
     figure(f"tick cost: station CPU per tick, sending on ({s['ticks']} ticks)",

@@ -1,22 +1,37 @@
 #!/usr/bin/env python3
-"""A simulated GS-232-style rotor controller on a pseudo-terminal.
+"""A simulated GS-232 rotor controller on a pseudo-terminal.
 
-Point a serial port at the pty it prints and it shows what arrives: every byte with its time,
-the commands decoded from them (W azimuth elevation, S), the line settings the other end put
-on the line, and when the other end opened and closed it.
+Point a serial port at the pty it prints and it reads the line as a real controller would:
+every byte with its time, each command with what the controller understood of it and where
+the rotor now points, its answer, the line settings the other end put on the line, and when
+the other end opened and closed it. The rotor jumps to its target at once.
 
     $ tools/rotor_simulator.py
     pty /dev/pts/5
     12:00:01.234  opened
     12:00:01.235  settings  9600 baud, 8 data bits, no parity, 1 stop bit, no flow control
-    12:00:01.236  bytes     57 20 31 32 33 20 20 34 35 0D  "W 123  45\\r"
-    12:00:01.236  point     azimuth 123  elevation 45
+    12:00:01.236  bytes     57 31 32 33 20 30 34 35 0D  "W123 045\\r"
+    12:00:01.236  point     azimuth 123  elevation 45  rotor at 123/45, answered "\\r"
     12:00:01.237  closed
+
+Controllers (--controller):
+  gs232          the manual's form only: "Waaa eee" (three digits each, azimuth 000..360,
+                 elevation 000..180) or "S", either letter in either case. Anything else is
+                 answered "?>" CR LF, counted as refused and moves nothing. The default.
+  fixed-offsets  as the most widely used open-source controller firmware reads a W line: the
+                 three characters after W and the three after the separator, by position,
+                 each as byte - '0' unchecked; a line longer than 8 characters is taken for a
+                 timed list this build lacks: "?>" and the rotor goes to 0/0.
+  listen         reads as gs232 but answers nothing and moves nothing: a recorder for tests
+                 of the serial transport, which send arbitrary bytes.
+
+Answers never block the simulator: when the line towards the other end is full they are
+dropped and counted. The pty is raw, so an answer never comes back to the simulator as input.
 
 The first line of output is always "pty PATH", also with --quiet. With --log FILE every event
 is also written to FILE as one JSON object a line, flushed at once, for programs to follow.
-SIGTERM or SIGINT ends it cleanly with a last "stopped" event; so does the end of standard
-input with --stop-on-eof.
+SIGTERM or SIGINT ends it cleanly with a last "stopped" event (with the counts of refused
+commands and of dropped answer bytes); so does the end of standard input with --stop-on-eof.
 
 A Linux pty shows the baud rate, stop bits and flow control the other end set, but always
 reports 8 data bits and no parity, whatever was asked for.
@@ -33,8 +48,11 @@ import signal
 import sys
 import termios
 import time
+import tty
 
 CR = 0x0D
+VALID = b"\r"
+INVALID = b"?>\r\n"
 
 # While nobody has the pty open its master reports a hang-up at once, every time it is asked;
 # it is asked again after this long, which is also the shortest open that is sure to be seen.
@@ -46,11 +64,10 @@ CMSPAR = 0o10000000000
 BAUD_RATES = {getattr(termios, name): int(name[1:])
               for name in dir(termios) if name[:1] == "B" and name[1:].isdigit()}
 
-# Blanks are tolerated around numbers and signs; any other character, a line feed or a tab
-# too, makes the line unknown, as it would confuse a real controller.
-NUMBER = r"-? *\d+(?:\.\d*)?"
-POINT = re.compile(rf"W *(?P<azimuth>{NUMBER}) +(?P<elevation>{NUMBER}) *", re.ASCII)
-STOP = re.compile(r"S *", re.ASCII)
+MAX_AZIMUTH = 360
+MAX_ELEVATION = 180
+GS232_POINT = re.compile(rb"[Ww](\d{3}) (\d{3})")
+GS232_STOP = re.compile(rb"[Ss]")
 
 
 def printable(data):
@@ -70,39 +87,89 @@ def printable(data):
     return "".join(out)
 
 
-def decode_command(line):
-    """One line without its CR, as an event: point, stop or unknown; None for an empty line."""
-    text = line.decode("ascii", errors="replace")
-    if not line.strip(b" "):
-        return None
-    match = POINT.fullmatch(text)
-    if match and line.isascii():
-        return {"event": "point",
-                "azimuth": float(match["azimuth"].replace(" ", "")),
-                "elevation": float(match["elevation"].replace(" ", "")),
-                "text": printable(line + b"\r")}
-    if STOP.fullmatch(text) and line.isascii():
-        return {"event": "stop", "text": printable(line + b"\r")}
-    return {"event": "unknown", "text": printable(line + b"\r")}
+def in_range(azimuth, elevation):
+    return 0 <= azimuth <= MAX_AZIMUTH and 0 <= elevation <= MAX_ELEVATION
 
 
-class CommandDecoder:
-    """Splits the byte stream at CR, as the controller does, whatever the read sizes."""
+def read_gs232(line):
+    """What a controller that keeps to the manual makes of one line (without its CR):
+    ("point", azimuth, elevation), ("stop",) or ("refused", why)."""
+    if GS232_STOP.fullmatch(line):
+        return ("stop",)
+    match = GS232_POINT.fullmatch(line)
+    if not match:
+        return ("refused", "not Waaa eee")
+    azimuth, elevation = int(match[1]), int(match[2])
+    if not in_range(azimuth, elevation):
+        return ("refused", "out of range")
+    return ("point", azimuth, elevation)
 
-    def __init__(self):
+
+def read_fixed_offsets(line):
+    """What the widely used open-source firmware makes of one line: digits by position."""
+    if GS232_STOP.fullmatch(line):
+        return ("stop",)
+    if line[:1] not in (b"W", b"w"):
+        return ("refused", "unknown command")
+    if len(line) > 8:
+        return ("refused", "longer than 8 characters: a timed list, not built in", 0, 0)
+
+    def number(first):
+        # Past the end of the line the firmware finds its buffer's NUL.
+        digits = [line[k] if k < len(line) else 0 for k in range(first, first + 3)]
+        return sum((byte - ord("0")) * scale for byte, scale in zip(digits, (100, 10, 1)))
+
+    azimuth, elevation = number(1), number(5)
+    if not in_range(azimuth, elevation):
+        return ("refused", f"out of range: {azimuth}/{elevation}")
+    return ("point", azimuth, elevation)
+
+
+READERS = {"gs232": read_gs232, "fixed-offsets": read_fixed_offsets, "listen": read_gs232}
+
+
+class Controller:
+    """Reads the byte stream a line at a time, at CR, whatever the read sizes, and keeps the
+    rotor's position. Each line gives an event and the answer to send (b"" for none)."""
+
+    def __init__(self, kind="gs232"):
+        self.kind = kind
+        self._read = READERS[kind]
         self._pending = bytearray()
+        self.azimuth = 0
+        self.elevation = 0
+        self.refused = 0
 
     def feed(self, data):
-        events = []
+        """Returns (event, answer) for every line that data completes; blank lines are none."""
+        results = []
         for byte in data:
             if byte == CR:
-                event = decode_command(bytes(self._pending))
+                line = bytes(self._pending)
                 self._pending.clear()
-                if event is not None:
-                    events.append(event)
+                if line.strip(b" "):
+                    results.append(self._command(line))
             else:
                 self._pending.append(byte)
-        return events
+        return results
+
+    def _command(self, line):
+        reading = self._read(line)
+        event = {"event": reading[0], "text": printable(line + b"\r")}
+        moves = self.kind != "listen"
+        if reading[0] == "point":
+            event["azimuth"], event["elevation"] = reading[1], reading[2]
+            if moves:
+                self.azimuth, self.elevation = reading[1], reading[2]
+        elif reading[0] == "refused":
+            event["why"] = reading[1]
+            self.refused += 1
+            if moves and len(reading) == 4:
+                self.azimuth, self.elevation = reading[2], reading[3]
+        event["rotor"] = [self.azimuth, self.elevation]
+        if not moves:
+            return event, b""
+        return event, INVALID if reading[0] == "refused" else VALID
 
     @property
     def pending(self):
@@ -133,12 +200,19 @@ def describe(event):
     kind = event["event"]
     if kind == "bytes":
         return f"bytes     {event['hex'].upper()}  \"{event['text']}\""
-    if kind == "point":
-        return f"point     azimuth {event['azimuth']:g}  elevation {event['elevation']:g}"
-    if kind == "stop":
-        return "stop"
-    if kind in ("unknown", "unfinished"):
+    if kind in ("point", "stop", "refused"):
+        understood = {"point": f"azimuth {event.get('azimuth')}  elevation {event.get('elevation')}",
+                      "stop": "",
+                      "refused": f"\"{event['text']}\" ({event.get('why')})"}[kind]
+        rotor = event["rotor"]
+        answered = f", answered \"{event['answer']}\"" if "answer" in event else ""
+        return f"{kind:<9} {understood}{'  ' if understood else ''}rotor at {rotor[0]}/{rotor[1]}" \
+               f"{answered}"
+    if kind in ("unfinished", "dropped"):
         return f"{kind:<9} \"{event['text']}\""
+    if kind == "stopped":
+        return f"stopped   {event['refused']} refused, {event['answers_dropped']} answer bytes " \
+               f"dropped"
     if kind == "settings":
         parity = "no" if event["parity"] == "none" else event["parity"]
         flow = [name for name, on in (("RTS/CTS", event["rtscts"]),
@@ -154,11 +228,12 @@ def describe(event):
 
 
 class Simulator:
-    def __init__(self, log_path=None, quiet=False, stop_on_eof=False):
+    def __init__(self, log_path=None, quiet=False, stop_on_eof=False, controller="gs232"):
         self._quiet = quiet
         self._stop_on_eof = stop_on_eof
         self._log = open(log_path, "a", encoding="utf-8") if log_path else None
-        self._decoder = CommandDecoder()
+        self._controller = Controller(controller)
+        self._answers_dropped = 0
         self._settings = None
         self._opened = False
         self._stopping = False
@@ -172,6 +247,9 @@ class Simulator:
                 fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
             except OSError:
                 pass
+        if controller != "listen":
+            # A controller answers; with echo on, its answers would come back as input.
+            tty.setraw(slave)
         # Only the other end may hold the slave: its hang-up is how its close is seen.
         os.close(slave)
         os.set_blocking(self.master, False)
@@ -211,8 +289,25 @@ class Simulator:
         self._set_open(True)
         self._check_settings()
         self.emit({"event": "bytes", "hex": data.hex(" "), "text": printable(data)})
-        for command in self._decoder.feed(data):
-            self.emit(command)
+        answers = b""
+        for event, answer in self._controller.feed(data):
+            if answer:
+                event["answer"] = printable(answer)
+                answers += answer
+            self.emit(event)
+        if answers:
+            self._answer(answers)
+
+    def _answer(self, answers):
+        """Sends answers towards the other end without ever waiting; what does not fit into
+        the line is dropped and counted (in bytes)."""
+        try:
+            sent = os.write(self.master, answers)
+        except OSError:  # the line is full, or nobody holds it
+            sent = 0
+        if sent < len(answers):
+            self._answers_dropped += len(answers) - sent
+            self.emit({"event": "dropped", "text": printable(answers[sent:])})
 
     def _waiter(self, with_master):
         poller = select.poll()
@@ -265,9 +360,10 @@ class Simulator:
             else:
                 self._set_open(True)
                 self._check_settings()
-        if self._decoder.pending:
-            self.emit({"event": "unfinished", "text": printable(self._decoder.pending)})
-        self.emit({"event": "stopped"})
+        if self._controller.pending:
+            self.emit({"event": "unfinished", "text": printable(self._controller.pending)})
+        self.emit({"event": "stopped", "refused": self._controller.refused,
+                   "answers_dropped": self._answers_dropped})
 
     def close(self):
         os.close(self.master)
@@ -279,7 +375,10 @@ class Simulator:
 
 def main(argv=None):
     parser = argparse.ArgumentParser(
-        description="Simulated GS-232-style rotor controller on a pty: shows what arrives.")
+        description="Simulated GS-232 rotor controller on a pty: shows what arrives and how a "
+                    "controller reads it.")
+    parser.add_argument("--controller", choices=sorted(READERS), default="gs232",
+                        help="how the controller reads a command (default gs232)")
     parser.add_argument("--log", metavar="FILE",
                         help="also write every event to FILE as JSON lines")
     parser.add_argument("--quiet", action="store_true",
@@ -288,7 +387,7 @@ def main(argv=None):
                         help="stop when standard input ends (so a test that dies takes it along)")
     args = parser.parse_args(argv)
 
-    simulator = Simulator(args.log, args.quiet, args.stop_on_eof)
+    simulator = Simulator(args.log, args.quiet, args.stop_on_eof, args.controller)
     signal.signal(signal.SIGTERM, simulator.request_stop)
     signal.signal(signal.SIGINT, simulator.request_stop)
     # The pty's own hang-up as the simulator closes it.

@@ -17,13 +17,18 @@ void require(bool condition) {
     }
 }
 
-// A rotor command is "W", two whole numbers with sign positions, CR: ASCII only.
+// A rotor command is "Waaa eee" and CR, three digits each, azimuth 000..359, elevation 000..180.
 void checkCommand(const std::wstring& command) {
-    require(command.size() >= 6 && command.front() == L'W' && command.back() == L'\r');
-    for (wchar_t c : command) {
-        require(c == L'W' || c == L' ' || c == L'-' || c == L'\r' || c == L'E' || c == L'+' ||
-                c == L'.' || (c >= L'0' && c <= L'9'));
+    require(command.size() == 9 && command[0] == L'W' && command[4] == L' ' && command[8] == L'\r');
+    int azimuth = 0;
+    int elevation = 0;
+    for (int k = 0; k < 3; ++k) {
+        require(command[1 + k] >= L'0' && command[1 + k] <= L'9');
+        require(command[5 + k] >= L'0' && command[5 + k] <= L'9');
+        azimuth = azimuth * 10 + (command[1 + k] - L'0');
+        elevation = elevation * 10 + (command[5 + k] - L'0');
     }
+    require(azimuth <= 359 && elevation <= 180);
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
 from station_rig import IDS, TITLE, StationRig  # noqa: E402
+from rotor_line import point_command  # noqa: E402
 from station_watch import (BOLD, REGULAR, Watch, answered, between,  # noqa: E402
-                           expected_point, malformed, received_since, requests, resources,
-                           tick_report, unavailable, whole_commands_only)
+                           malformed, received_since, requests, resources, tick_report,
+                           unavailable, whole_commands_only)
 from wine_session import wait_until  # noqa: E402
 
 BUILD = None
@@ -38,9 +39,15 @@ ARTIFACTS = None
 RIG = None
 
 WORKED = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
-NORMAL = b"W 123  45\r"
-INVERTED = b"W 303  134\r"
-BOX_TITLE = "Informaci"  # the about box; window_probe's title argument stays ASCII
+NORMAL = point_command(123.4, 45.6)
+INVERTED = point_command(303.4, 134.4)
+BOX_TITLE = "Informaci"
+
+
+def repeated(*commands, then=rb""):
+    """A pattern for one or more of the commands, in any order, then `then`."""
+    return rb"\A(?:" + b"|".join(map(re.escape, commands)) + rb")+" + then + rb"\Z"
+  # the about box; window_probe's title argument stays ASCII
 
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
@@ -179,8 +186,8 @@ class TrackingProgramFaults(StationCase):
             good = f"SNSAT-{k} AZ{azimuth} EL{elevation} DN145950000 UP435100000".encode()
             script.append(("good", good, "shows", {"txt_nombre": f"SAT-{k}", "txt_azi": azimuth,
                                                    "txt_ele": elevation},
-                           expected_point(azimuth, elevation)))
-            command = expected_point("0", "0") if outcome == "shows" else None
+                           point_command(azimuth, elevation)))
+            command = point_command("0", "0") if outcome == "shows" else None
             script.append((name, record, outcome, fields, command))
         with tempfile.TemporaryDirectory(prefix="vorkel-script-") as directory:
             path = Path(directory) / "records.txt"
@@ -458,7 +465,7 @@ class OperatorHaste(StationCase):
         time.sleep(2.2)  # two more ticks: sending is off
         self.finish()
         received = received_since(self.rig.line)
-        self.assertRegex(received, re.compile(rb"\A(?:W 123  45\r)+(?:S\r){20}\Z"))
+        self.assertRegex(received, repeated(NORMAL, then=rb"(?:S\r){20}"))
         self.assertFalse(self.rig.widgets()["chk_update"]["checked"])
         self.assertWorking(self.started + SETTLE, time.time())
 
@@ -481,7 +488,7 @@ class OperatorHaste(StationCase):
         self.finish()
         self.assertFailing(missing + 0.5, back)
         self.assertWorking(back + SETTLE, end)
-        self.assertRegex(received_since(self.rig.line), rb"\A(?:W 123  45\r)+S\r\Z")
+        self.assertRegex(received_since(self.rig.line), repeated(NORMAL, then=rb"S\r"))
         self.assertFalse(self.rig.widgets()["chk_update"]["checked"])
 
     def test_sending_switched_every_tick(self):
@@ -490,7 +497,7 @@ class OperatorHaste(StationCase):
         time.sleep(1.5)
         self.finish()
         received = received_since(self.rig.line)
-        self.assertRegex(received, rb"\A(?:W 123  45\r)+\Z")
+        self.assertRegex(received, repeated(NORMAL))
         self.assertLessEqual(received.count(NORMAL), 10)
         self.assertGreaterEqual(received.count(NORMAL), 4)
         self.assertWorking(self.started + SETTLE, time.time())
@@ -504,7 +511,7 @@ class OperatorHaste(StationCase):
             time.sleep(1)
         self.finish()
         received = received_since(self.rig.line)
-        self.assertRegex(received, rb"\A(?:W 123  45\r|W 303  134\r)+\Z")
+        self.assertRegex(received, repeated(NORMAL, INVERTED))
         self.assertGreaterEqual(received.count(INVERTED), 3)
         self.assertGreaterEqual(received.count(NORMAL), 3)
         self.assertWorking(self.started + SETTLE, time.time())
@@ -543,7 +550,7 @@ class OperatorHaste(StationCase):
         all_ticks = len(answered(self.rig))
         self.assertGreaterEqual(all_ticks, int(end - self.started) - 1)
         self.assertGreaterEqual(len(self.commands()), all_ticks - 1)
-        self.assertRegex(received_since(self.rig.line), rb"\A(?:W 123  45\r)+\Z")
+        self.assertRegex(received_since(self.rig.line), repeated(NORMAL))
 
     def test_resized_and_minimised_while_ticking(self):
         self.start()
@@ -564,7 +571,7 @@ class OperatorHaste(StationCase):
         ticks = len(answered(self.rig))
         self.assertGreaterEqual(ticks, int(end - self.started) - 1)
         self.assertGreaterEqual(len(self.commands()), ticks - 1)
-        self.assertRegex(received_since(self.rig.line), rb"\A(?:W 123  45\r)+\Z")
+        self.assertRegex(received_since(self.rig.line), repeated(NORMAL))
 
 
 if __name__ == "__main__":

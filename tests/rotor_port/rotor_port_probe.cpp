@@ -1,5 +1,5 @@
 // Drives SerialRotorPort step by step from its command line, for the Wine tests:
-//   rotor_port_probe configure 1 9600,n,8,1 open write "W 123  45\r" close
+//   rotor_port_probe configure 1 9600,n,8,1 open write "W123 045\r" close
 // Each step prints one line "<n> <step> <ms>ms: ok" or "<n> <step> <ms>ms: failed: <why>", with
 // the time the step took; the caller judges.
 // Steps: configure N SETTINGS | open | write TEXT | close | state | sleep MS

@@ -16,6 +16,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from rotor_line import point_command  # noqa: E402
 from rotor_rig import RotorRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
@@ -28,6 +29,9 @@ WINDOWS_FAILURE = r"\\\\\.\\COM1: error \d+: \S"
 
 
 def command(text):
+    """Probe steps that write one text in an open of its own; bytes as the probe spells them."""
+    if isinstance(text, bytes):
+        text = text.decode().replace("\r", "\\r")
     return ["open", "write", text, "close"]
 
 
@@ -68,7 +72,8 @@ class Probe:
 class SerialRotorPortUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.rig = RotorRig(PREFIX).__enter__()
+        # A controller that only records: these tests send whatever bytes they need.
+        cls.rig = RotorRig(PREFIX, controller="listen").__enter__()
 
     @classmethod
     def tearDownClass(cls):
@@ -112,21 +117,21 @@ class SerialRotorPortUnderWine(unittest.TestCase):
 
     # -- tests ----------------------------------------------------------------------------
     def test_each_command_arrives_exactly_in_its_own_open_write_close(self):
-        texts = [b"W 123  45\r", b"W 7 -6\r", b"W 303  134\r", b"S\r"]
+        texts = [point_command(123, 45), point_command(7, 0), point_command(303, 134), b"S\r"]
         steps = ["configure", "1", SETTINGS]
         for text in texts:
-            steps += command(text.decode().replace("\r", "\\r")) + ["sleep", "50"]
+            steps += command(text) + ["sleep", "50"]
         result = self.run_probe(*steps)
         self.assertTrue(all(step["ok"] for step in result.values()), result)
 
         expected = b"".join(texts)
         self.assertEqual(self.line.wait_for_bytes(len(expected)), expected)
-        self.assertEqual(expected[:10].hex(" "), "57 20 31 32 33 20 20 34 35 0d")
+        self.assertEqual(expected[:9].hex(" "), "57 31 32 33 20 30 34 35 0d")
         self.assertTrue(self.line.wait_closed())
         self.assertEqual(self.line.sessions(), texts)
         decoded = [(c["event"], c.get("azimuth"), c.get("elevation"))
                    for c in self.line.commands()]
-        self.assertEqual(decoded, [("point", 123, 45), ("point", 7, -6), ("point", 303, 134),
+        self.assertEqual(decoded, [("point", 123, 45), ("point", 7, 0), ("point", 303, 134),
                                    ("stop", None, None)])
 
     def test_line_settings_left_on_the_line(self):
@@ -145,7 +150,7 @@ class SerialRotorPortUnderWine(unittest.TestCase):
 
     def test_port_is_free_between_commands(self):
         probe = Probe(self.rig, ["configure", "1", SETTINGS, "open", "signal", self.gate("A"),
-                                 "wait", self.gate("B"), "write", "W 123  45\\r", "close",
+                                 "wait", self.gate("B"), "write", "W123 045\\r", "close",
                                  "signal", self.gate("C"), "wait", self.gate("D"),
                                  *command("S\\r")])
         self.reached("A")
@@ -155,11 +160,11 @@ class SerialRotorPortUnderWine(unittest.TestCase):
         self.reached("C")
         self.assertEqual(self.line.holders(), [])
         # Another program uses the port between the two commands.
-        other = self.run_probe("configure", "1", SETTINGS, *command("W 0  0\\r"))
+        other = self.run_probe("configure", "1", SETTINGS, *command(point_command(0, 0)))
         self.assertTrue(other[2]["ok"] and other[3]["ok"], other)
         self.open_gate("D")
         self.assertTrue(all(step["ok"] for step in probe.finish().values()), probe.text())
-        expected = b"W 123  45\rW 0  0\rS\r"
+        expected = point_command(123, 45) + point_command(0, 0) + b"S\r"
         self.assertEqual(self.line.wait_for_bytes(len(expected)), expected)
 
     def test_ports_that_lead_nowhere_fail_at_open_and_stay_closed(self):
@@ -236,7 +241,7 @@ class SerialRotorPortUnderWine(unittest.TestCase):
 
     def test_blocked_write_times_out_and_next_command_goes_through(self):
         probe = Probe(self.rig, ["configure", "1", SETTINGS, "open", "signal", self.gate("A"),
-                                 "wait", self.gate("B"), "write", "W 123  45\\r", "close",
+                                 "wait", self.gate("B"), "write", "W123 045\\r", "close",
                                  "state", "signal", self.gate("C"), "wait", self.gate("D"),
                                  *command("S\\r")])
         self.reached("A")
@@ -248,7 +253,7 @@ class SerialRotorPortUnderWine(unittest.TestCase):
         write = probe.step(5)
         self.assertFalse(write["ok"], "a write into full buffers succeeded")
         self.assertRegex(write["why"], r"^writing to " + WINDOWS_FAILURE)
-        self.assertRegex(write["why"], r"\(\d+ of 10 bytes sent\)$")
+        self.assertRegex(write["why"], r"\(\d+ of 9 bytes sent\)$")
         self.assertLess(write["ms"], 1000)
         self.assertEqual(probe.step(7)["name"], "state closed")
         self.assertEqual(self.line.holders(), [])
@@ -272,13 +277,13 @@ class SerialRotorPortUnderWine(unittest.TestCase):
         # port again must not throw them away: they arrive, whole and in order, once it reads.
         self.line.pause()
         self.assertGreater(self.line.fill(), 0)
-        steps = self.run_probe("configure", "1", SETTINGS, *command("W 1  1\\r"),
-                               *command("W 2  2\\r"), *command("W 3  3\\r"))
+        steps = self.run_probe("configure", "1", SETTINGS, *command(point_command(1, 1)),
+                               *command(point_command(2, 2)), *command(point_command(3, 3)))
         self.assertSteps(steps, {3: r"^writing to " + WINDOWS_FAILURE, 6: True, 9: True})
         self.line.resume()
         received = self.line.wait_quiet(quiet=0.5)
-        self.assertTrue(received.endswith(b"W 2  2\rW 3  3\r"), received[-40:])
-        self.assertEqual(received.replace(b"\r", b""), b"SW 2  2W 3  3")
+        self.assertTrue(received.endswith(point_command(2, 2) + point_command(3, 3)), received[-40:])
+        self.assertEqual(received.replace(b"\r", b""), b"SW002 002W003 003")
         decoded = [(c["event"], c.get("azimuth")) for c in self.line.commands()]
         self.assertEqual(decoded, [("stop", None), ("point", 2), ("point", 3)])
 

@@ -5,19 +5,27 @@ import argparse
 import json
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from rotor_line import point_command, pointed
 from station_rig import (BOX_TITLE, ERROR_TEXT, FAILURE_TITLE, IDS, TITLE, VK_RETURN, VK_RIGHT,
                          VK_SPACE, VK_TAB, StationRig)
+from station_watch import RECORD_POSITION, answered
 from wine_session import wait_until
 
 BUILD = None
 ARTIFACTS = None
 WORKED_EXAMPLE = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
 BELOW_HORIZON = "aaSAT aa7 aa-5.6 aa1 aa2zz"
+# A satellite rising from below the horizon, its azimuth crossing north, up over the zenith and
+# down again: (azimuth, elevation) as the tracking program writes them.
+RISING_PASS = [("341.7", "-3.2"), ("350.2", "-0.4"), ("359.96", "-0.0"), ("0.4", "0.0"),
+               ("8.9", "0.6"), ("24.5", "12.5"), ("79.9", "45.6"), ("179.5", "89.9"),
+               ("180.0", "90.0"), ("255.3", "33.1"), ("263.0", "1.2"), ("266.4", "-2.7")]
 GREEN = (144, 166, 144)
 INITIAL_TEXTS = {"txt_nombre": "Nombre", "txt_azi": "Azimuth", "txt_ele": "Elevacion",
                  "txt_iazi": "Azimut espejo", "txt_iele": "Elevacion espejo",
@@ -223,13 +231,13 @@ class Sending(unittest.TestCase):
             r.press("chk_update")
             self.assertTrue(wait_until(lambda: len(r.line.sessions()) >= 3, timeout=10))
             sessions = r.line.sessions()
-            self.assertEqual(set(sessions), {b"W 123  45\r"})
+            self.assertEqual(set(sessions), {point_command(123, 45)})
             points = r.line.commands()
             gaps = [b["time"] - a["time"] for a, b in zip(points, points[1:])]
             self.assertTrue(all(0.7 < g < 1.3 for g in gaps), gaps)
 
             r.press("Opt_invertido")
-            self.assertTrue(wait_until(lambda: r.line.sessions()[-1] == b"W 303  134\r", 5))
+            self.assertTrue(wait_until(lambda: r.line.sessions()[-1] == point_command(303, 134), 5))
 
             count = len(r.line.sessions())
             r.press("cmd_stop")
@@ -239,13 +247,47 @@ class Sending(unittest.TestCase):
             self.assertEqual(r.line.sessions()[count:], [b"S\r"])
             self.assertEqual(r.line.settings()["baud"], 9600)
 
+    def test_the_rotor_follows_a_rising_pass_normal_then_inverted(self):
+        # A GS-232 controller that refuses anything but its manual's form: after every tick the
+        # rotor points where the satellite is, or at its mirror, and no command was refused.
+        with tempfile.TemporaryDirectory(prefix="vorkel-pass-") as directory:
+            script = Path(directory) / "pass.txt"
+            script.write_text("\n".join(f"SNAO-7 AZ{a} EL{e} DN145950000 UP435100000"
+                                        for a, e in RISING_PASS))
+            with rig(None) as r:
+                r.start_tracker(["--script", r.rotor.windows_path(script), "--log-records"])
+                r.start_station()
+                r.press("chk_update")
+                enough = lambda n: lambda: len(r.line.commands()) >= n
+                self.assertTrue(wait_until(enough(len(RISING_PASS) + 1), timeout=30))
+                switched = time.time()
+                r.press("Opt_invertido")
+                self.assertTrue(wait_until(enough(2 * len(RISING_PASS) + 3), timeout=30))
+                ticks = answered(r)
+                commands = r.line.commands()
+        self.assertEqual([c for c in commands if c["event"] != "point"], [])
+        wrong = []
+        for command in commands:
+            record = [t["record"] for t in ticks if t["received"] <= command["time"]][-1]
+            azimuth, elevation = (float(v) for v in RECORD_POSITION.search(record).groups())
+            normal = pointed(azimuth, elevation)
+            mirror = pointed(azimuth - 180 if azimuth >= 180 else azimuth + 180,
+                             180 - elevation if elevation >= 0 else 180)
+            # The tick in which the option was switched may send either.
+            allowed = ([normal] if command["time"] < switched else
+                       [mirror] if command["time"] > switched + 1.2 else [normal, mirror])
+            if tuple(command["rotor"]) not in allowed:
+                wrong.append((record, command["text"], command["rotor"], allowed))
+        self.assertEqual(wrong, [])
+        self.assertIn((0, 0), [tuple(c["rotor"]) for c in commands])  # waited on the horizon
+
     def test_below_the_horizon_is_red_and_mirrors_to_180(self):
         with rig(["--record", BELOW_HORIZON + "\\r\\n"]) as r:
             r.start_station()
             r.press("Opt_invertido")
             r.press("chk_update")
             self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=10))
-            self.assertEqual(r.line.sessions()[-1], b"W 187  180\r")
+            self.assertEqual(r.line.sessions()[-1], point_command(187, 180))
             self.assertEqual(r.text("txt_iele"), "180")
             shot = r.screenshot(ARTIFACTS / "below-horizon.png")
             self.assertEqual(r.dominant_ink(shot, r.widgets()["txt_ele"]["rect"]), (255, 0, 0))
@@ -265,7 +307,7 @@ class Sending(unittest.TestCase):
             # may see a Stop's port opening that follows a tick's closing within a few
             # milliseconds as one session, so the bytes are checked, not the sessions.)
             received = r.line.received()
-            self.assertRegex(received, rb"\A(?:W 123  45\r|S\r)*\Z")
+            self.assertRegex(received, rb"\A(?:" + point_command(123, 45) + rb"|S\r)*\Z")
             self.assertEqual(received.count(b"S\r"), 8)
             self.assertTrue(received.endswith(b"S\r"))
             requests = r.tracker_requests()

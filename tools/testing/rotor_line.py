@@ -5,12 +5,15 @@ Usage:
         wine.set_com_port(1, line.path)
         ... let the station send ...
         line.wait_for(lambda: line.commands())
-        assert line.received() == b"W 123  45\\r"
+        assert line.received() == b"W123 045\\r"
+        assert line.rotor() == (123, 45)
         assert line.settings()["baud"] == 9600
-The simulator runs as its own process and is stopped when the block ends.
+The simulator runs as its own process and is stopped when the block ends. It reads the line as
+a GS-232 controller by default; RotorLine(controller="listen") only records.
 """
 
 import json
+import math
 import os
 import signal
 import subprocess
@@ -22,11 +25,26 @@ from pathlib import Path
 from wine_session import wait_until
 
 SIMULATOR = Path(__file__).resolve().parent.parent / "rotor_simulator.py"
-COMMAND_EVENTS = ("point", "stop", "unknown")
+COMMAND_EVENTS = ("point", "stop", "refused")
+
+
+def pointed(azimuth, elevation):
+    """Where the station must point the rotor for a position given as numbers or as the texts
+    its window shows: whole degrees, the azimuth turned into 0..359, the elevation held to
+    0..180 (below the horizon the antenna waits flat)."""
+    def whole(value):
+        return math.floor(float(value.strip() or 0) if isinstance(value, str) else value)
+    return whole(azimuth) % 360, min(max(whole(elevation), 0), 180)
+
+
+def point_command(azimuth, elevation):
+    """The bytes the rotor must receive for that position: GS-232's "Waaa eee" and CR."""
+    return b"W%03d %03d\r" % pointed(azimuth, elevation)
 
 
 class RotorLine:
-    def __init__(self):
+    def __init__(self, controller="gs232"):
+        self.controller = controller
         self.path = None
         self._proc = None
         self._dir = Path(tempfile.mkdtemp(prefix="vorkel-rotor-"))
@@ -36,7 +54,7 @@ class RotorLine:
     def start(self):
         self._proc = subprocess.Popen(
             [sys.executable, str(SIMULATOR), "--quiet", "--stop-on-eof", "--log",
-             str(self.log_path)],
+             str(self.log_path), "--controller", self.controller],
             # The pipe closes when this process ends, however it ends: the simulator goes too.
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
             start_new_session=True)  # so that the pty becomes its controlling terminal
@@ -98,8 +116,17 @@ class RotorLine:
         return b"".join(bytes.fromhex(e["hex"]) for e in self.events("bytes"))
 
     def commands(self):
-        """Decoded commands: events "point" (azimuth, elevation), "stop" and "unknown"."""
+        """Each command as the controller read it: events "point" (azimuth, elevation), "stop"
+        and "refused" (why), each with where the rotor points after it ("rotor")."""
         return self.events(*COMMAND_EVENTS)
+
+    def refused(self):
+        return self.events("refused")
+
+    def rotor(self):
+        """Where the rotor points now, as (azimuth, elevation); (0, 0) before any command."""
+        commands = self.commands()
+        return tuple(commands[-1]["rotor"]) if commands else (0, 0)
 
     def sessions(self):
         """The bytes of each time the other end had the line open, one entry per open."""

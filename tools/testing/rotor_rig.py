@@ -14,8 +14,10 @@ from rotor_line import RotorLine
 
 
 class RotorRig:
-    def __init__(self, prefix, port=1, display=None, wine_fonts=True, managed_windows=False):
+    def __init__(self, prefix, port=1, display=None, wine_fonts=True, managed_windows=False,
+                 controller="gs232"):
         self.port = port
+        self.controller = controller
         self.wine = WineSession(prefix, display, wine_fonts, managed_windows)
         self.line = None
         self._lines = []
@@ -39,7 +41,7 @@ class RotorRig:
     def new_line(self):
         """Replaces the controller with a fresh one and points the port at it."""
         self._stop_line()
-        self.line = RotorLine().start()
+        self.line = RotorLine(self.controller).start()
         self._lines.append(self.line)
         self.wine.set_com_port(self.port, self.line.path)
         return self.line

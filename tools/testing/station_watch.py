@@ -17,6 +17,7 @@ import statistics
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from rotor_line import point_command
 from station_rig import ERROR_TEXT, FAILURE_TITLE, IDS, TITLE
 
 # A window that takes longer than this to handle a message counts as hung.
@@ -24,9 +25,9 @@ ANSWER_LIMIT_MS = 1500.0
 WATCHED = ("Label1", "txt_nombre", "txt_azi", "txt_ele", "txt_iazi", "txt_iele")
 BOLD, REGULAR = 700, 400
 
-# Whole rotor commands as the station writes them: W, azimuth and elevation in whole degrees
-# with sign positions, CR; or S and CR.
-POINT = rb"W[ -]\d+ [ -]\d+\r"
+# Whole rotor commands as the station writes them: W, three-digit azimuth, blank, three-digit
+# elevation, CR; or S and CR.
+POINT = rb"W\d{3} \d{3}\r"
 STOP = rb"S\r"
 
 
@@ -117,6 +118,10 @@ REQUEST = re.compile(r"^\S+ request (?P<n>\d+) (?P<what>answered|unanswered|refu
                      r'(?: record "(?P<record>.*)")?$')
 
 
+# The position in a record of the tracking program's form (SN... AZ... EL... DN... UP...).
+RECORD_POSITION = re.compile(rb"AZ(\S+) EL(\S+) ")
+
+
 def unescape(text):
     """A record as the simulator logs it (--log-records) back to its bytes."""
     return re.sub(rb"\\x([0-9A-F]{2})", lambda m: bytes([int(m[1], 16)]),
@@ -150,8 +155,9 @@ def answered(rig):
 # --- the rotor's side -----------------------------------------------------------------------
 
 def malformed(line, since=0.0):
-    """Events of the rotor simulator that show a cut or garbled command after `since`."""
-    return [e for e in line.events("unknown", "unfinished") if e["time"] >= since]
+    """Events of the rotor simulator that show a cut, garbled or refused command after
+    `since`."""
+    return [e for e in line.events("refused", "unfinished") if e["time"] >= since]
 
 
 def received_since(line, since=0.0):
@@ -164,15 +170,12 @@ def whole_commands_only(data, filler=b""):
     return re.fullmatch(rb"(?:" + b"|".join(alternatives) + rb")*", data) is not None
 
 
-RECORD = re.compile(rb"AZ(?P<azimuth>\S+) EL(?P<elevation>\S+) ")
-
-
 def tick_report(requests, events, stop_time=float("inf")):
     """Pairs every tick (a request answered before Stop, whose record the tracking program
     logged) with the commands that followed it, up to the next tick: missed, repeated, and not
     the command for that tick's record."""
     ticks = [r for r in requests if r["received"] < stop_time]
-    points = [e for e in events if e["event"] in ("point", "unknown")]
+    points = [e for e in events if e["event"] in ("point", "refused")]
     report = {"ticks": len(ticks), "missed": [], "repeated": [], "unexpected": []}
     for index, tick in enumerate(ticks):
         end = ticks[index + 1]["received"] if index + 1 < len(ticks) else stop_time
@@ -182,8 +185,8 @@ def tick_report(requests, events, stop_time=float("inf")):
             continue
         if len(sent) > 1:
             report["repeated"].append(tick["n"])
-        position = RECORD.search(tick["record"])
-        expected = expected_point(position["azimuth"].decode(), position["elevation"].decode())
+        azimuth, elevation = RECORD_POSITION.search(tick["record"]).groups()
+        expected = point_command(azimuth.decode(), elevation.decode())
         text = sent[0]["text"].replace("\\r", "\r").encode()
         if text != expected:
             report["unexpected"].append({"tick": tick["n"], "sent": text.decode(),
@@ -192,14 +195,6 @@ def tick_report(requests, events, stop_time=float("inf")):
     report["period_ms"] = {"median": 1000 * statistics.median(periods),
                            "worst": 1000 * max(periods), "least": 1000 * min(periods)}
     return report
-
-
-def expected_point(azimuth, elevation):
-    """The command for a position given as texts, as the rotor must receive it."""
-    def degrees(text):
-        whole = int(float(text) // 1)
-        return (b"-" if whole < 0 else b" ") + str(abs(whole)).encode()
-    return b"W" + degrees(azimuth) + b" " + degrees(elevation) + b"\r"
 
 
 # --- resources ------------------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // The floor of one tick: the least program that makes the system calls of one of the station's
 // ticks, once a second. The window is kept topmost, the tracking program is asked for its
 // record over the station's own DDE link, the record goes into Label1 and its pieces into the
-// seven value fields (those that changed), and ten bytes go out on COM1 (opened, set up,
+// seven value fields (those that changed), and one point command goes out on COM1 (opened, set up,
 // written, flushed and closed).
 // Nothing else: no parsing beyond cutting at blanks, no arithmetic, no colours, no fonts.
 // Measured beside the station (tools/measure.py), it shows what the station adds to a tick.
@@ -14,14 +14,16 @@
 #include <string>
 
 #include "links/dde_client.h"
+#include "tests/point_command_bytes.h"
 
 namespace {
 
 constexpr wchar_t kTitle[] = L"vorkelDDE tick floor";
 constexpr UINT_PTR kTimer = 1;
-constexpr char kCommand[] = "W 180  45\r";  // ten bytes, as a point command of the station
 
 HWND label = nullptr;
+// Nine bytes, a point command of the station.
+const std::string kCommand = vorkel::testing::pointCommandBytes(180, 45);
 std::array<HWND, 7> fields{};
 std::array<std::wstring, 8> shown;  // the texts of the fields and Label1, as last set
 
@@ -54,7 +56,8 @@ void writeCommand() {
         dcb.StopBits = ONESTOPBIT;
         if (SetCommState(port, &dcb) && SetCommTimeouts(port, &timeouts) &&
             PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR) &&
-            WriteFile(port, kCommand, sizeof kCommand - 1, &written, nullptr)) {
+            WriteFile(port, kCommand.data(), static_cast<DWORD>(kCommand.size()), &written,
+                      nullptr)) {
             FlushFileBuffers(port);
         }
     }
