@@ -27,7 +27,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 if ! "$here/runs-32-bit-code.sh"; then
-    echo "install-deps: this kernel runs no 32-bit code (Exec format error): nothing 32-bit installed; the 32-bit exe's tests will be skipped"
+    if installed wine32:i386; then
+        echo "install-deps: this kernel runs no 32-bit code (Exec format error), yet wine32:i386 is installed and breaks every Wine call: remove it (apt-get remove wine32:i386)"
+    else
+        echo "install-deps: this kernel runs no 32-bit code (Exec format error): nothing 32-bit installed; the 32-bit exe's tests will be skipped"
+    fi
 elif ! installed wine32:i386; then
     echo "installing: wine32:i386 (this kernel runs 32-bit code)"
     dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
