@@ -22,7 +22,7 @@ void checkCommand(const std::wstring& command) {
     require(command.size() == 9 && command[0] == L'W' && command[4] == L' ' && command[8] == L'\r');
     int azimuth = 0;
     int elevation = 0;
-    for (int k = 0; k < 3; ++k) {
+    for (std::size_t k = 0; k < 3; ++k) {
         require(command[1 + k] >= L'0' && command[1 + k] <= L'9');
         require(command[5 + k] >= L'0' && command[5 + k] <= L'9');
         azimuth = azimuth * 10 + (command[1 + k] - L'0');
