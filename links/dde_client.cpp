@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "links/record_bytes.h"
+#include "links/windows_failure.h"
 #include "win/text_conversion.h"
-#include "win/windows_error.h"
 
 namespace vorkel::win {
 

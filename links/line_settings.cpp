@@ -1,3 +1,4 @@
+// Reads serial line settings from their "9600,n,8,1" text, refusing what no port can do.
 #include "links/line_settings.h"
 
 #include <cstdint>
@@ -116,7 +117,7 @@ std::optional<StopBits> parseStopBits(std::wstring_view field) {
 
 Status parseLineSettings(std::wstring_view text, LineSettings& settings) {
     const auto fail = [text](const char* problem) {
-        return Status::failure("line settings " + quoted(text) + ": " + problem);
+        return Status::failure("line settings", quoted(text), problem);
     };
     const std::vector<std::wstring_view> fields = splitFields(text);
     if (fields.size() != 4) {

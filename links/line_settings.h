@@ -22,7 +22,8 @@ struct LineSettings {
 
 // Parity is one of n, e, o, m, s in either case; data bits 5 to 8; stop bits 1, 1.5 or 2, in
 // the combinations a serial port can produce. On success fills settings; otherwise leaves them
-// alone and the failure says which part is wrong.
+// alone and fails with a short printable text that says which part is wrong
+// ("line settings \"9600,x,8,1\": parity must be one of n, e, o, m, s").
 Status parseLineSettings(std::wstring_view text, LineSettings& settings);
 
 }  // namespace vorkel

@@ -1,3 +1,5 @@
+// The rotor port on the Windows serial API: configured once, then opened, set up completely,
+// written and closed around every command.
 #include "links/serial_rotor_port.h"
 
 #include <windows.h>
@@ -6,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "links/windows_failure.h"
 #include "win/text_conversion.h"
-#include "win/windows_error.h"
 
 namespace vorkel {
 
@@ -64,10 +66,6 @@ DWORD writeMilliseconds(const LineSettings& settings, std::size_t bytes) {
     return static_cast<DWORD>(std::min<unsigned long long>(total, MAXDWORD - 1));
 }
 
-std::string withDetail(const Status& status, const std::string& detail) {
-    return status.text() + " (" + detail + ")";
-}
-
 }  // namespace
 
 Status SerialRotorPort::configure(int portNumber, const std::wstring& settings) {
@@ -75,13 +73,13 @@ Status SerialRotorPort::configure(int portNumber, const std::wstring& settings) 
     devicePath_.clear();
     settings_.reset();
     if (portNumber < 1 || portNumber > 255) {
-        return Status::failure("configuring port " + std::to_string(portNumber) +
-                               ": port numbers go from 1 to 255");
+        return Status::failure("configuring", "port " + std::to_string(portNumber),
+                               "port numbers go from 1 to 255");
     }
     const std::wstring path = L"\\\\.\\COM" + std::to_wstring(portNumber);
     LineSettings parsed;
     if (Status parse = parseLineSettings(settings, parsed); !parse.ok()) {
-        return Status::failure("configuring " + win::utf8FromWide(path) + ": " + parse.text());
+        return Status::failure("configuring", win::utf8FromWide(path), parse.text());
     }
     devicePath_ = path;
     settings_ = parsed;
@@ -91,13 +89,13 @@ Status SerialRotorPort::configure(int portNumber, const std::wstring& settings) 
 Status SerialRotorPort::open() {
     close();
     if (!settings_) {
-        return Status::failure("opening the rotor port: it has not been configured");
+        return Status::failure("opening", "the rotor port", "it has not been configured");
     }
     // Share mode 0: while a command goes out, no other program may write into the line.
     file_.reset(CreateFileW(devicePath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, 0, nullptr));
     if (!file_) {
-        return win::windowsFailure("opening", devicePath_, GetLastError());
+        return windowsFailure("opening", devicePath_, GetLastError());
     }
     Status status = setUpLine();
     if (!status.ok()) {
@@ -112,7 +110,7 @@ Status SerialRotorPort::setUpLine() {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(file_.get(), &dcb)) {
-        return win::windowsFailure("reading the line settings of", devicePath_, GetLastError());
+        return windowsFailure("reading the line settings of", devicePath_, GetLastError());
     }
     const LineSettings& settings = *settings_;
     dcb.DCBlength = sizeof dcb;
@@ -145,7 +143,7 @@ Status SerialRotorPort::setUpLine() {
     dcb.EvtChar = 0;
     dcb.wReserved1 = 0;
     if (!SetCommState(file_.get(), &dcb)) {
-        return win::windowsFailure("setting the line settings of", devicePath_, GetLastError());
+        return windowsFailure("setting the line settings of", devicePath_, GetLastError());
     }
 
     // Reads return at once (nothing is read); a write gets twice the time its bytes take.
@@ -157,32 +155,32 @@ Status SerialRotorPort::setUpLine() {
     // Together, writeMilliseconds() of the bytes.
     timeouts.WriteTotalTimeoutConstant = kWriteBaseMilliseconds;
     if (!SetCommTimeouts(file_.get(), &timeouts)) {
-        return win::windowsFailure("setting the time limits of", devicePath_, GetLastError());
+        return windowsFailure("setting the time limits of", devicePath_, GetLastError());
     }
 
     // Only what came in is thrown away. Bytes still going out are earlier commands queued
     // behind a controller that reads slowly: purging them would lose them silently, or cut one
     // that is half on its way. A failed write clears its own remains (see write()).
     if (!PurgeComm(file_.get(), PURGE_RXABORT | PURGE_RXCLEAR)) {
-        return win::windowsFailure("clearing the input buffer of", devicePath_, GetLastError());
+        return windowsFailure("clearing the input buffer of", devicePath_, GetLastError());
     }
     return Status::success();
 }
 
 Status SerialRotorPort::write(const std::wstring& text) {
     if (!file_) {
-        return win::windowsFailure("writing to", objectName(), ERROR_INVALID_HANDLE);
+        return Status::failure("writing to", win::utf8FromWide(objectName()), "it is not open");
     }
     std::string bytes;
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto code = static_cast<unsigned>(text[i]);
         if (code > 0x7F) {
-            char where[64];
-            std::snprintf(where, sizeof where, "U+%04X at position %zu", code, i + 1);
-            return Status::failure(withDetail(
-                win::windowsFailure("writing to", devicePath_, ERROR_NO_UNICODE_TRANSLATION),
-                where));
+            char why[96];
+            std::snprintf(why, sizeof why,
+                          "U+%04X at position %zu is not a 7-bit character; nothing was sent", code,
+                          i + 1);
+            return Status::failure("writing to", win::utf8FromWide(devicePath_), why);
         }
         bytes += static_cast<char>(code);
     }
@@ -197,19 +195,23 @@ Status SerialRotorPort::write(const std::wstring& text) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - sent, 65536));
         DWORD written = 0;
         const BOOL ok = WriteFile(file_.get(), bytes.data() + sent, chunk, &written, nullptr);
-        const DWORD error = ok ? ERROR_TIMEOUT : GetLastError();
+        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         sent += std::min<DWORD>(written, chunk);
         if (!ok || written == 0 || (sent < bytes.size() && GetTickCount() - start > allowed)) {
             // Whatever is still queued is a broken command: it must not go out later.
             PurgeComm(file_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
-            return Status::failure(withDetail(
-                win::windowsFailure("writing to", devicePath_, error),
-                std::to_string(sent) + " of " + std::to_string(bytes.size()) + " bytes sent"));
+            // A write that merely ran out of time is no Windows error, and says so in words.
+            const std::string why =
+                (ok ? "the line took no more within " + std::to_string(allowed) + " ms"
+                    : win::windowsErrorText(error)) +
+                " (" + std::to_string(sent) + " of " + std::to_string(bytes.size()) +
+                " bytes sent)";
+            return Status::failure("writing to", win::utf8FromWide(devicePath_), why);
         }
     }
     // The port is closed straight after; the command must be on the line before that.
     if (!FlushFileBuffers(file_.get())) {
-        return win::windowsFailure("flushing", devicePath_, GetLastError());
+        return windowsFailure("flushing", devicePath_, GetLastError());
     }
     return Status::success();
 }

@@ -15,11 +15,17 @@ class SerialRotorPort : public RotorPort {
     SerialRotorPort() = default;
 
     // Port numbers 1 to 255; the settings text as parseLineSettings takes it. A failed
-    // configure leaves the port unconfigured, so that open fails rather than guess.
+    // configure ("configuring port 0: ...", "configuring \\.\COM1: line settings ...") leaves
+    // the port unconfigured, so that open fails rather than guess.
     Status configure(int portNumber, const std::wstring& settings) override;
-    // Opens the port exclusively and sets it up completely, or leaves it closed.
+    // Opens the port exclusively and sets it up completely, or leaves it closed. Fails when not
+    // configured, or with the system's error of the step that failed ("opening \\.\COM1:
+    // error 2: ...", "setting the line settings of \\.\COM1: error 87: ...").
     Status open() override;
-    // Characters above 0x7F are refused before anything is sent.
+    // Characters above 0x7F are refused before anything is sent ("writing to \\.\COM1: U+00E9
+    // at position 5 is not a 7-bit character; nothing was sent"). A write that fails or runs out
+    // of time throws away what is still queued and says how many bytes went out; the flush after
+    // it fails with the system's error.
     Status write(const std::wstring& text) override;
     void close() override;
 

@@ -6,6 +6,7 @@
 #include "core/number_text.h"
 #include "core/pointing.h"
 #include "core/tracking_record.h"
+#include "station/exception_barrier.h"
 
 namespace vorkel {
 namespace {
@@ -16,17 +17,6 @@ constexpr wchar_t kTrackingTopic[] = L"Orbitron|Tracking";
 constexpr wchar_t kTrackingItem[] = L"TrackingData";
 constexpr unsigned kTickPeriodMs = 1000;
 
-// A failure no step foresaw (no memory for a text, say) is one more failure: reported like the
-// others, and the station keeps running. Its text fits without allocating.
-template <typename Step>
-Status guarded(Step step) noexcept {
-    try {
-        return step();
-    } catch (...) {
-        return Status::failure("out of memory");
-    }
-}
-
 }  // namespace
 
 Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer)
@@ -36,7 +26,7 @@ void Station::startStation() {
     view_.moveToScreenTop();
     // A failure skips the remaining preparations but never the locking of the displays; it
     // shows later, through the ticks' error display.
-    (void)guarded([this] { return prepare(); });
+    (void)withoutExceptions([this] { return prepare(); });
     for (Frame frame : {Frame::Frame1, Frame::Frame2, Frame::Frame3}) {
         view_.disableFrame(frame);
     }
@@ -68,7 +58,7 @@ void Station::runTrackingTick() {
     }
     tickRunning_ = true;
     view_.raiseTopmost();
-    const Status outcome = guarded([this] { return trackOnce(); });
+    const Status outcome = withoutExceptions([this] { return trackOnce(); });
     if (outcome.ok()) {
         view_.showFailure({});
     } else {
@@ -101,20 +91,20 @@ Status Station::trackOnce() {
         if (values[k].first == Field::txt_ele) {
             const auto elevation = numberFromText(view_.fieldText(Field::txt_ele));
             if (!elevation) {
-                return Status::failure("elevation out of range");
+                return Status::failure("reading", "the elevation", "out of range");
             }
             view_.setTextColour(Field::txt_ele, *elevation >= 0 ? kBlack : kRed);
         }
     }
     if (parsed.failed) {
-        return Status::failure("tracking record does not cut");
+        return Status::failure("cutting", "the tracking record", "a value is missing");
     }
 
     // The window is the station's state: later steps read back what the displays now hold.
     const auto mirror =
         mirrorPosition(view_.fieldText(Field::txt_azi), view_.fieldText(Field::txt_ele));
     if (!mirror) {
-        return Status::failure("position out of range");
+        return Status::failure("mirroring", "the position", "out of range");
     }
     view_.setFieldText(Field::txt_iazi, mirror->azimuth);
     view_.setFieldText(Field::txt_iele, mirror->elevation);
@@ -126,7 +116,7 @@ Status Station::trackOnce() {
     const auto command = pointCommand(view_.fieldText(normal ? Field::txt_azi : Field::txt_iazi),
                                       view_.fieldText(normal ? Field::txt_ele : Field::txt_iele));
     if (!command) {
-        return Status::failure("position out of range");
+        return Status::failure("making", "the point command", "position out of range");
     }
     return sendToRotor(*command);
 }
@@ -136,7 +126,8 @@ void Station::stopRotor() {
         ++stopsPending_;  // runs as soon as the current tick ends, never inside it
         return;
     }
-    if (const Status sent = guarded([this] { return sendToRotor(stopCommand()); }); !sent.ok()) {
+    if (const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
+        !sent.ok()) {
         // The rotor may still be turning: sending stays on so the operator sees nothing changed.
         showError(sent);
         return;

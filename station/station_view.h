@@ -24,6 +24,8 @@ enum class Surface { Form1, Opt_normal, Opt_invertido, chk_update, Label1 };
 
 enum class Frame { Frame1, Frame2, Frame3 };
 
+// None of these fails: the window and its widgets live as long as the station, and what the
+// window system does not carry out (restacking, say) is of no consequence to the station.
 class StationView {
   public:
     virtual ~StationView() = default;
@@ -36,7 +38,7 @@ class StationView {
     virtual bool sendTicked() const = 0;
     virtual void untickSend() = 0;
     virtual bool normalSelected() const = 0;
-    // Renews the window's place among topmost windows; failures are of no consequence.
+    // Renews the window's place among topmost windows.
     virtual void raiseTopmost() = 0;
     virtual void moveToScreenTop() = 0;
     virtual void setBackground(Surface surface, Colour colour) = 0;

@@ -7,16 +7,24 @@
 
 namespace vorkel {
 
+// Failures come back as a Status whose text says what was being done, with which program and
+// why (Status::failure); none throws.
 class TrackingLink {
   public:
     virtual ~TrackingLink() = default;
 
-    // "Orbitron|Tracking": application and topic, split at the bar.
+    // "Orbitron|Tracking": application and topic, split at the bar. Fails when either part is
+    // missing or unusable as a DDE name.
     virtual Status setTopic(const std::wstring& applicationAndTopic) = 0;
+    // Fails when the item is empty or unusable as a DDE name.
     virtual Status setItem(const std::wstring& item) = 0;
-    // Opens the conversation once; fails when the tracking program does not answer.
+    // Opens the conversation once. Fails when no topic or item is set, when the tracking program
+    // does not answer, when the conversation it once made has ended, or with the system's error.
     virtual Status openManual() = 0;
-    // Asks for the item once and, on an answer, replaces the text of Label1 with it.
+    // Asks for the item once and, on an answer, replaces the text of Label1 with it. Fails, and
+    // leaves Label1 alone, when no conversation is open, when the tracking program refuses, does
+    // not answer in time or has gone, when the answer is no record (another format, too large,
+    // not text of the code page), or with the system's error.
     virtual Status request() = 0;
 };
 

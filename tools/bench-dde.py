@@ -8,24 +8,24 @@ through the station's own DDE link; only the request itself is timed, the pause 
 requests (in which messages are handled, as between the station's ticks) is not.
 """
 
-import argparse
 import sys
 import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from driver_args import tool_arguments  # noqa: E402
 from wine_session import WineSession, wait_until  # noqa: E402
 
 RECORD = r"SNAO-7 AZ123.4 EL45.6 DN145950000 UP435100000\r\n"
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
-    parser.add_argument("--count", type=int, default=2000)
-    parser.add_argument("--interval", type=int, default=2, help="ms between requests")
-    args = parser.parse_args()
+    def add(parser):
+        parser.add_argument("--count", type=int, default=2000)
+        parser.add_argument("--interval", type=int, default=2, help="ms between requests")
+
+    args = tool_arguments(__doc__.splitlines()[0], add)
 
     build = Path(args.build).resolve()
     simulator = build / "tools" / "win" / "tracking_simulator.exe"

@@ -9,7 +9,6 @@ With --pictures DIR it also saves the README's pictures there: the main window d
 the about box, and the main window widened after the tracking program has gone.
 """
 
-import argparse
 import os
 import subprocess
 import sys
@@ -18,6 +17,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from driver_args import tool_arguments  # noqa: E402
 from station_rig import BOX_TITLE, TITLE, StationRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
@@ -72,18 +72,17 @@ def save_pictures(rig, folder):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--headless", action="store_true",
-                        help="run on a virtual screen even when a display is there")
-    parser.add_argument("--seconds", type=float, default=20,
-                        help="how long a headless run lasts (default 20)")
-    parser.add_argument("--speed", default="20",
-                        help="seconds of the pass per second of the demo (default 20)")
-    parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
-    parser.add_argument("--pictures", metavar="DIR",
-                        help="save pictures of both windows there (runs headless)")
-    args = parser.parse_args()
+    def add(parser):
+        parser.add_argument("--headless", action="store_true",
+                            help="run on a virtual screen even when a display is there")
+        parser.add_argument("--seconds", type=float, default=20,
+                            help="how long a headless run lasts (default 20)")
+        parser.add_argument("--speed", default="20",
+                            help="seconds of the pass per second of the demo (default 20)")
+        parser.add_argument("--pictures", metavar="DIR",
+                            help="save pictures of both windows there (runs headless)")
+
+    args = tool_arguments(__doc__, add)
     headless = args.headless or args.pictures or not os.environ.get("DISPLAY")
     if headless:
         os.environ.pop("DISPLAY", None)

@@ -12,7 +12,6 @@ tick CPU, tick latency, start-up and private memory are set against it. Figures,
 pass/fail: a missed target is marked, not fatal.
 """
 
-import argparse
 import json
 import os
 import re
@@ -24,6 +23,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from driver_args import tool_arguments  # noqa: E402
 from station_rig import TITLE, StationRig  # noqa: E402
 from wine_session import exe_bits, wait_until  # noqa: E402
 
@@ -222,15 +222,15 @@ def footprint(build, bits):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--ticks", type=int, default=600)
-    parser.add_argument("--starts", type=int, default=10)
-    parser.add_argument("--native", default=str(ROOT / "build" / "native"))
-    parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
-    parser.add_argument("--without-wine-fonts", action="store_true",
-                        help="the station and floor only, in a prefix without Wine's own fonts "
-                             "(the widgets then drawn in an anti-aliased TrueType face)")
-    args = parser.parse_args()
+    def add(parser):
+        parser.add_argument("--ticks", type=int, default=600)
+        parser.add_argument("--starts", type=int, default=10)
+        parser.add_argument("--native", default=str(ROOT / "build" / "native"))
+        parser.add_argument("--without-wine-fonts", action="store_true",
+                            help="the station and floor only, in a prefix without Wine's own "
+                                 "fonts (the widgets then drawn in an anti-aliased TrueType face)")
+
+    args = tool_arguments(__doc__.splitlines()[0], add)
     native, build = Path(args.native), Path(args.build)
     bits = exe_bits(build / "ui" / "vorkelDDE.exe")
     print(f"measuring the {bits}-bit exe of {build}", flush=True)

@@ -20,7 +20,6 @@ the station's own query), and from Linux its resident and data memory, threads a
 descriptors, and the wineserver's. USER objects other than windows cannot be counted under Wine.
 """
 
-import argparse
 import json
 import statistics
 import sys
@@ -29,6 +28,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from driver_args import tool_arguments  # noqa: E402
 from station_rig import StationRig  # noqa: E402
 from station_watch import (Watch, answered, malformed, received_since,  # noqa: E402
                            resources, tick_report, whole_commands_only)
@@ -191,20 +191,19 @@ def print_report(r):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--seconds", type=float, default=600, help="length of the run (600)")
-    parser.add_argument("--build", default=str(ROOT / "build" / "windows"),
-                        help="the windows preset's build directory")
-    parser.add_argument("--speed", type=float, default=2,
-                        help="seconds of the pass per tick (2)")
-    parser.add_argument("--every", type=float, default=60,
-                        help="seconds between resource samples (60)")
-    parser.add_argument("--check", action="store_true", help="exit 1 unless every figure holds")
-    parser.add_argument("--json", help="also write the figures to this file")
-    args = parser.parse_args()
+    def add(parser):
+        parser.add_argument("--seconds", type=float, default=600, help="length of the run (600)")
+        parser.add_argument("--speed", type=float, default=2,
+                            help="seconds of the pass per tick (2)")
+        parser.add_argument("--every", type=float, default=60,
+                            help="seconds between resource samples (60)")
+        parser.add_argument("--check", action="store_true",
+                            help="exit 1 unless every figure holds")
+        parser.add_argument("--json", help="also write the figures to this file")
+
+    args = tool_arguments(__doc__, add)
     if args.seconds < 30:
-        parser.error("a soak needs at least 30 seconds")
+        sys.exit("soak.py: a soak needs at least 30 seconds")
     result = soak(args)
     print_report(result)
     if args.json:

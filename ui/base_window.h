@@ -17,10 +17,12 @@
 #include <span>
 #include <utility>
 
+#include "station/exception_barrier.h"
 #include "ui/focus_memory.h"
 #include "ui/gdi.h"
 #include "ui/test_queries.h"
 #include "ui/top_level_windows.h"
+#include "ui/widget_face.h"
 #include "ui/widget_table.h"
 
 namespace vorkel::ui {
@@ -35,7 +37,7 @@ class BaseWindow {
 
   protected:
     explicit BaseWindow(std::span<const Widget> table)
-        : table_(table), dpi_(systemDpi()), fonts_(dpi_) {}
+        : table_(table), dpi_(systemDpi()), fonts_(widgetFace(), dpi_) {}
     ~BaseWindow() = default;
 
     // Once per program, whichever window asks first.
@@ -111,13 +113,10 @@ class BaseWindow {
             }
             return 0;
         }
-        try {
-            return self->dispatch(message, wParam, lParam);
-        } catch (...) {
-            // Out of memory, say: the message is dropped like any other failure, and a window
-            // that cannot be made is not made. The program goes on.
-            return message == WM_CREATE ? -1 : 0;
-        }
+        // Out of memory, say: the message is dropped like any other failure, and a window that
+        // cannot be made is not made.
+        return withoutExceptions([&] { return self->dispatch(message, wParam, lParam); },
+                                 [message] { return LRESULT(message == WM_CREATE ? -1 : 0); });
     }
 
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

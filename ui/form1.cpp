@@ -4,11 +4,9 @@
 #include "links/dde_client.h"
 #include "links/serial_rotor_port.h"
 #include "station/station.h"
-#include "ui/about_box.h"
-#include "ui/frame_panel.h"
+#include "ui/frm_about.h"
 #include "ui/window_timer.h"
 #include "win/text_conversion.h"
-#include "win/windows_error.h"
 
 namespace vorkel::ui {
 namespace {
@@ -37,8 +35,7 @@ Form1::~Form1() = default;
 
 bool Form1::registerClass(HINSTANCE instance) {
     // The background is painted at WM_ERASEBKGND: the design-time face until start-up's green.
-    return BaseWindow::registerClass(instance, kClassName, nullptr) &&
-           registerFramePanelClass(instance);
+    return BaseWindow::registerClass(instance, kClassName, nullptr);
 }
 
 bool Form1::open(int showCommand) {

@@ -35,13 +35,16 @@ LRESULT CALLBACK framePanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 bool registerFramePanelClass(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = framePanelProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kFramePanelClass;
-    return RegisterClassExW(&wc) != 0;
+    static const bool registered = [instance] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = framePanelProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kFramePanelClass;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    return registered;
 }
 
 }  // namespace vorkel::ui

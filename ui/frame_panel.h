@@ -8,6 +8,7 @@ namespace vorkel::ui {
 
 inline constexpr wchar_t kFramePanelClass[] = L"VorkelFramePanel";
 
+// Registers the class once per program, whichever window first has a frame.
 bool registerFramePanelClass(HINSTANCE instance);
 
 }  // namespace vorkel::ui

@@ -23,15 +23,16 @@ constexpr std::array<Line, 2> kSeparator = {{
 
 std::span<const Widget> widgets() {
     using enum WidgetKind;
-    // id, name, kind, container, text, place (left, top, width, height), tab, font, text colour
+    // id, name, kind, container, text, place (left, top, width, height), tab, font, text colour,
+    // flags, design width
     // clang-format off
     static constexpr std::array<Widget, 6> kAll = {{
-        {kCmdOk,           L"cmdOK",           Button,   kClientArea,  L"OK",                       {3480, 1680, 1260, 345},  0,  kRegular,    {},      kGroupStart | kDefaultButton},
-        {kPicIcon,         L"picIcon",         Picture,  kClientArea,  L"",                         {120, 240, 765, 810},     1,  kRegular,    {},      kPlain},
-        {kLblDescription,  L"lblDescription",  Label,    kClientArea,  kDescription,                {1050, 840, 3885, 690},   2,  kRegular,    kBlack,  kPlain},
-        {kLblDisclaimer,   L"lblDisclaimer",   Label,    kClientArea,  L"Versión en desarrollo...", {120, 1680, 3015, 345},   3,  kRegular,    kBlack,  kPlain},
-        {kLblTitle,        L"lblTitle",        Label,    kClientArea,  L"Driver DDE VORKEL",        {1050, 240, 3885, 360},   4,  kTitleFont,  kBlue,   kPlain},
-        {kLblVersion,      L"lblVersion",      Label,    kClientArea,  L"Version 0.9b",             {1050, 600, 3885, 225},   5,  kRegular,    {},      kPlain},
+        {kCmdOk,           L"cmdOK",           Button,   kClientArea,  L"OK",                       {3480, 1680, 1260, 345},  0,  kRegular,    {},      kGroupStart | kDefaultButton,   15},
+        {kPicIcon,         L"picIcon",         Picture,  kClientArea,  L"",                         {120, 240, 765, 810},     1,  kRegular,    {},      kPlain,                          0},
+        {kLblDescription,  L"lblDescription",  Label,    kClientArea,  kDescription,                {1050, 840, 3885, 690},   2,  kRegular,    kBlack,  kPlain,                          0},
+        {kLblDisclaimer,   L"lblDisclaimer",   Label,    kClientArea,  L"Versión en desarrollo...", {120, 1680, 3015, 345},   3,  kRegular,    kBlack,  kPlain,                        107},
+        {kLblTitle,        L"lblTitle",        Label,    kClientArea,  L"Driver DDE VORKEL",        {1050, 240, 3885, 360},   4,  kTitleFont,  kBlue,   kPlain,                        149},
+        {kLblVersion,      L"lblVersion",      Label,    kClientArea,  L"Version 0.9b",             {1050, 600, 3885, 225},   5,  kRegular,    {},      kPlain,                         59},
     }};
     // clang-format on
     static_assert(inTabOrder(kAll));
@@ -41,5 +42,12 @@ std::span<const Widget> widgets() {
 std::span<const Line> separator() {
     return kSeparator;
 }
+
+namespace {
+
+// The window takes part in what concerns every window's widgets: the choice of their face.
+[[maybe_unused]] const bool kTableRegistered = registerWidgetTable(widgets());
+
+}  // namespace
 
 }  // namespace vorkel::ui::frm_about

@@ -2,7 +2,6 @@
 #include "ui/gdi.h"
 
 #include "ui/twips.h"
-#include "ui/widget_face.h"
 
 namespace vorkel::ui {
 
@@ -28,7 +27,7 @@ std::wstring realizedFace(HDC dc, HFONT font) {
 HFONT FontCache::get(FontSpec spec) {
     auto found = fonts_.find(spec);
     if (found == fonts_.end()) {
-        found = fonts_.emplace(spec, makeFont(widgetFace(), spec, dpi_)).first;
+        found = fonts_.emplace(spec, makeFont(face_, spec, dpi_)).first;
     }
     return found->second.get();
 }

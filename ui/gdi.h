@@ -32,13 +32,14 @@ UniqueFont makeFont(const std::wstring& face, FontSpec spec, int dpi);
 // The face a font is realized in: what the system drew it with, not what was asked for.
 std::wstring realizedFace(HDC dc, HFONT font);
 
-// Creates each font once per window, in the widgets' face, and keeps it for the window's life.
+// Creates each font once per window, in one face, and keeps it for the window's life.
 class FontCache {
   public:
-    explicit FontCache(int dpi) : dpi_(dpi) {}
+    FontCache(std::wstring face, int dpi) : face_(std::move(face)), dpi_(dpi) {}
     HFONT get(FontSpec spec);
 
   private:
+    std::wstring face_;
     int dpi_;
     std::map<FontSpec, UniqueFont> fonts_;
 };

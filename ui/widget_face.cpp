@@ -1,4 +1,4 @@
-// Picks the widgets' face by measuring every caption of both windows in each candidate face.
+// Picks the widgets' face by measuring every window's captions in each candidate face.
 #include "ui/widget_face.h"
 
 #include <cstdlib>
@@ -7,64 +7,36 @@
 #include <vector>
 
 #include "ui/caption_fit.h"
-#include "ui/form1_layout.h"
-#include "ui/frm_about_layout.h"
 #include "ui/gdi.h"
 #include "ui/twips.h"
+#include "ui/widget_table.h"
 
 namespace vorkel::ui {
 namespace {
 
 struct Caption {
-    const wchar_t* text;
+    std::wstring text;
     CaptionKind kind;
     TwipsRect place;
     FontSpec font;
+    int designWidth;
 };
 
-// Single-line widths of the captions in "MS Sans Serif" at 96 DPI, measured under Windows'
-// bitmap face (as Wine's own sserife.fon draws it): what the layout was made for.
-struct DesignWidth {
-    const wchar_t* text;
-    int pixels;
-};
-// The description wraps, so its single-line width says little and it is left out.
-constexpr DesignWidth kDesignWidths[] = {
-    {L"Azimut", 31},
-    {L"Elevación", 47},
-    {L"Frec. RX", 42},
-    {L"Frec. TX", 41},
-    {L"Normal", 33},
-    {L"Invertido", 41},
-    {L"Envía datos", 58},
-    {L"< < < Stop > > >", 76},
-    {L"Acerca De", 51},
-    {L"OK", 15},
-    {L"Driver DDE VORKEL", 149},
-    {L"Version 0.9b", 59},
-    {L"Versión en desarrollo...", 107},
-};
-
-int designWidth(const wchar_t* text) {
-    for (const DesignWidth& d : kDesignWidths) {
-        if (lstrcmpW(d.text, text) == 0) {
-            return d.pixels;
-        }
-    }
-    return -1;
-}
-
+// Every caption of every window's table: the texts that must fit, with the widths they were
+// designed at.
 std::vector<Caption> captions() {
     std::vector<Caption> all;
-    for (const auto table : {form1::widgets(), frm_about::widgets()}) {
+    for (const auto table : widgetTables()) {
         for (const Widget& w : table) {
-            // Label1 holds the raw record: hidden beneath the frames, and of any length.
-            if (w.kind == WidgetKind::Label && w.id != form1::kLabel1) {
-                all.push_back({w.text, CaptionKind::Label, w.place, w.font});
+            if ((w.flags & kRunTimeText) != 0) {
+                continue;
+            }
+            if (w.kind == WidgetKind::Label) {
+                all.push_back({w.text, CaptionKind::Label, w.place, w.font, w.designWidth});
             } else if (w.kind == WidgetKind::Option || w.kind == WidgetKind::Check) {
-                all.push_back({w.text, CaptionKind::Box, w.place, w.font});
+                all.push_back({w.text, CaptionKind::Box, w.place, w.font, w.designWidth});
             } else if (w.kind == WidgetKind::Button) {
-                all.push_back({w.text, CaptionKind::Button, w.place, w.font});
+                all.push_back({w.text, CaptionKind::Button, w.place, w.font, w.designWidth});
             }
         }
     }
@@ -86,14 +58,13 @@ Score score(HDC dc, const std::wstring& face, int dpi, const std::vector<Caption
         const UniqueFont font = makeFont(face, c.font, dpi);
         Selection selected(dc, font.get());
         const RECT place = c.place.toPixels(dpi);
-        const std::wstring text = c.text;
         const CaptionMeasure m = measureCaption(
-            dc, text, c.kind, SIZE{place.right - place.left, place.bottom - place.top});
+            dc, c.text, c.kind, SIZE{place.right - place.left, place.bottom - place.top});
         s.overflow += std::max(0L, m.text.cx - m.room.cx) + std::max(0L, m.text.cy - m.room.cy);
-        if (const int design = designWidth(c.text); design > 0) {
+        if (c.designWidth > 0) {
             SIZE line{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &line);
-            s.distance += std::labs(line.cx - MulDiv(design, dpi, 96));
+            GetTextExtentPoint32W(dc, c.text.c_str(), static_cast<int>(c.text.size()), &line);
+            s.distance += std::labs(line.cx - MulDiv(c.designWidth, dpi, 96));
         }
     }
     return s;

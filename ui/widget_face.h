@@ -14,8 +14,9 @@ inline constexpr wchar_t kDesignFace[] = L"MS Sans Serif";
 const std::wstring& widgetFace();
 
 // The choice: the design face where it is realized as itself. Otherwise, of the sans-serif
-// faces present, the one whose caption widths come closest to the design face's while every
-// caption of both windows fits its widget; if none fits them all, the one that overflows least.
+// faces present, the one whose caption widths come closest to the design widths of the windows'
+// tables while every caption fits its widget; if none fits them all, the one that overflows
+// least.
 std::wstring chooseWidgetFace(HDC dc, int dpi);
 
 }  // namespace vorkel::ui

@@ -1,10 +1,19 @@
-// Window classes, styles and colours of the widget kinds.
+// Window classes, styles and colours of the widget kinds, and the register of every window's
+// table.
 #include "ui/widget_table.h"
+
+#include <vector>
 
 #include "ui/frame_panel.h"
 
 namespace vorkel::ui {
 namespace {
+
+// Filled during static initialisation: a function's static, so it exists before its first use.
+std::vector<std::span<const Widget>>& tables() {
+    static std::vector<std::span<const Widget>> all;
+    return all;
+}
 
 DWORD styleFor(const Widget& w) {
     const DWORD common = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
@@ -52,6 +61,15 @@ const wchar_t* classFor(WidgetKind kind) {
 
 }  // namespace
 
+bool registerWidgetTable(std::span<const Widget> table) {
+    tables().push_back(table);
+    return true;
+}
+
+std::span<const std::span<const Widget>> widgetTables() {
+    return tables();
+}
+
 const Widget* findWidget(std::span<const Widget> table, int id) {
     const auto found =
         std::find_if(table.begin(), table.end(), [id](const Widget& w) { return w.id == id; });
@@ -61,6 +79,11 @@ const Widget* findWidget(std::span<const Widget> table, int id) {
 void createWidgets(HWND window, std::span<const Widget> table, FontCache& fonts, int dpi,
                    std::map<int, HWND>& made) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    // The frame panel is this table type's own class: registered by the first table that has one.
+    if (std::any_of(table.begin(), table.end(),
+                    [](const Widget& w) { return w.kind == WidgetKind::Frame; })) {
+        registerFramePanelClass(instance);
+    }
     for (const bool labels : {false, true}) {
         for (const Widget& w : table) {
             if ((w.kind == WidgetKind::Label) != labels) {

@@ -22,6 +22,7 @@ enum WidgetFlag : unsigned {
     kPlain = 0,
     kGroupStart = 1,     // starts a group for the arrow keys (and a tab stop of its own)
     kDefaultButton = 2,  // pressed by Enter
+    kRunTimeText = 4,    // shows texts set at run time, of any length: no caption to fit
 };
 
 // The container of widgets that sit on the window's client area itself.
@@ -38,6 +39,10 @@ struct Widget {
     FontSpec font;
     std::optional<Colour> textColour;  // none: the platform's colour for the kind
     unsigned flags;
+    // The caption's width on one line at 96 DPI in "MS Sans Serif" as Windows' bitmap face
+    // draws it (and Wine's own sserife.fon): what the layout was made for, and what the choice
+    // of another face comes closest to. 0 where it says nothing: no caption, or one that wraps.
+    int designWidth;
 };
 
 // The rows are written in tab order, which is also the order in which the widgets that take
@@ -48,6 +53,12 @@ constexpr bool inTabOrder(std::span<const Widget> table) {
 }
 
 const Widget* findWidget(std::span<const Widget> table, int id);
+
+// Every window's table, for what concerns all of the program's widgets (the choice of their
+// face): each layout registers its table as the program starts, so a window takes part by
+// having one.
+bool registerWidgetTable(std::span<const Widget> table);
+std::span<const std::span<const Widget>> widgetTables();
 
 // Creates the widgets of table in window, in their fonts, and notes them by id. Static texts
 // are created last, so they lie beneath every other widget of their container; the others

@@ -1,7 +1,7 @@
 // Window timer for the tracking cycle.
 #include "ui/window_timer.h"
 
-#include <string>
+#include "links/windows_failure.h"
 
 namespace vorkel::ui {
 
@@ -14,7 +14,7 @@ Status WindowTimer::setPeriod(unsigned milliseconds) {
         return Status::success();
     }
     if (SetTimer(window_, id_, milliseconds, nullptr) == 0) {
-        return Status::failure("setting the tick timer: error " + std::to_string(GetLastError()));
+        return windowsFailure("setting", L"the tick timer", GetLastError());
     }
     running_ = true;
     return Status::success();

@@ -1,5 +1,5 @@
-// Owners for what a DDE conversation in window messages holds: global atoms, global memory,
-// packed message parameters and the conversation's window.
+// Owners for what a DDE conversation in window messages holds: global atoms, packed message
+// parameters and the conversation's window.
 #pragma once
 
 // clang-format off
@@ -18,13 +18,6 @@ struct GlobalAtomTraits {
     static void release(Handle atom) { GlobalDeleteAtom(atom); }
 };
 using GlobalAtom = UniqueHandle<GlobalAtomTraits>;
-
-struct GlobalMemoryTraits {
-    using Handle = HGLOBAL;
-    static Handle empty() { return nullptr; }
-    static void release(Handle memory) { GlobalFree(memory); }
-};
-using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 
 // A posted DDE message's lParam may be a block of its own (PackDDElParam); freeing it takes
 // the message it was packed for.

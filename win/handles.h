@@ -1,22 +1,12 @@
-// The kinds of Win32 handle the station and its tools own, each with its empty value and its
-// release: one alias per kind, so no file defines its own.
+// The kinds of Win32 handle the station owns, each with its empty value and its release: one
+// alias per kind, so no file defines its own. (The tools' own are in tools/win/tool_handles.h.)
 #pragma once
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "win/unique_handle.h"
 
 namespace vorkel::win {
-
-// Kernel objects whose empty value is null: processes, threads, events.
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle empty() { return nullptr; }
-    static void release(Handle handle) { CloseHandle(handle); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
 // Files and devices (CreateFile), whose empty value is INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
@@ -25,14 +15,6 @@ struct FileHandleTraits {
     static void release(Handle handle) { CloseHandle(handle); }
 };
 using UniqueFile = UniqueHandle<FileHandleTraits>;
-
-// C runtime streams, for the tools' logs.
-struct CFileTraits {
-    using Handle = std::FILE*;
-    static Handle empty() { return nullptr; }
-    static void release(Handle file) { std::fclose(file); }
-};
-using UniqueCFile = UniqueHandle<CFileTraits>;
 
 // Memory the system allocated for us (FormatMessage).
 struct LocalMemoryTraits {

@@ -1,3 +1,4 @@
+// What the process's heaps hold, walked block by block.
 #include "win/heap_use.h"
 
 #include <windows.h>

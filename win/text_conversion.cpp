@@ -1,3 +1,4 @@
+// Conversions between UTF-16 and byte encodings through the system's code pages.
 #include "win/text_conversion.h"
 
 #include <climits>

@@ -1,4 +1,4 @@
-// Failure texts from Windows error codes.
+// Texts of Windows error codes, from the system's own messages.
 #include "win/windows_error.h"
 
 #include <windows.h>
@@ -32,15 +32,6 @@ std::wstring systemMessage(DWORD code) {
 
 std::string windowsErrorText(unsigned long code) {
     return "error " + std::to_string(code) + ": " + utf8FromWide(systemMessage(code));
-}
-
-Status windowsFailure(std::string_view operation, std::wstring_view object, unsigned long code) {
-    std::string text(operation);
-    text += ' ';
-    text += utf8FromWide(object);
-    text += ": ";
-    text += windowsErrorText(code);
-    return Status::failure(std::move(text));
 }
 
 }  // namespace vorkel::win

@@ -1,17 +1,12 @@
-// Failure texts that name what was being done, to what, and what Windows said about it.
+// What Windows says about a failure, as text for the "why" of a failure's reason.
 #pragma once
 
 #include <string>
-#include <string_view>
-
-#include "station/status.h"
 
 namespace vorkel::win {
 
-// "error 2: The system cannot find the file specified." for a code of GetLastError().
+// "error 2: The system cannot find the file specified." for a code of GetLastError(), on one
+// line.
 std::string windowsErrorText(unsigned long code);
-
-// "opening \\.\COM1: error 2: The system cannot find the file specified."
-Status windowsFailure(std::string_view operation, std::wstring_view object, unsigned long code);
 
 }  // namespace vorkel::win

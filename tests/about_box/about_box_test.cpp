@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "ui/about_box.h"
+#include "ui/frm_about.h"
 #include "ui/frm_about_layout.h"
 #include "ui/top_level_windows.h"
 #include "ui/twips.h"
@@ -116,17 +117,69 @@ TEST_F(AboutBoxTest, OneBoxAtATimeAndAFreshOneAfterEachWayOfClosing) {
     EXPECT_FALSE(quitPosted()) << "the stand-in main window is still open";
 }
 
-TEST_F(AboutBoxTest, PlacesWidgetsFromTheTableAndThePictureBoxFitsItsPicture) {
+// The box as it must come out, worked out by hand from the layout's twips: 15 twips to the
+// pixel at 96 DPI, 10 at 144, halves rounded up (MulDiv). Written out rather than converted, so
+// that a wrong table or a wrong conversion shows.
+struct Expected {
+    int dpi;
+    SIZE client;
+    POINT screen;  // the client area's top-left corner
+    struct Place {
+        ControlId id;
+        RECT rect;  // in the client area; the picture box's right and bottom follow its picture
+    } places[6];
+    int regularHeight;  // 8.25 pt, as LOGFONT's (negative) lfHeight
+    int titleHeight;    // 12 pt
+};
+
+constexpr Expected kExpected[] = {
+    {96,
+     {343, 141},
+     {156, 129},
+     {{frm_about::kCmdOk, {232, 112, 316, 135}},
+      {frm_about::kPicIcon, {8, 16, 0, 0}},
+      {frm_about::kLblDescription, {70, 56, 329, 102}},
+      {frm_about::kLblDisclaimer, {8, 112, 209, 135}},
+      {frm_about::kLblTitle, {70, 16, 329, 40}},
+      {frm_about::kLblVersion, {70, 40, 329, 55}}},
+     -11,
+     -16},
+    {144,
+     {515, 212},
+     {234, 194},
+     {{frm_about::kCmdOk, {348, 168, 474, 203}},
+      {frm_about::kPicIcon, {12, 24, 0, 0}},
+      {frm_about::kLblDescription, {105, 84, 494, 153}},
+      {frm_about::kLblDisclaimer, {12, 168, 314, 203}},
+      {frm_about::kLblTitle, {105, 24, 494, 60}},
+      {frm_about::kLblVersion, {105, 60, 494, 83}}},
+     -17,
+     -24},
+};
+
+// The figures for the DPI the process works at; the driver checks which one it was.
+const Expected* expectedAt(int dpi) {
+    std::printf("[ about box at %d DPI ]\n", dpi);
+    for (const Expected& e : kExpected) {
+        if (e.dpi == dpi) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(AboutBoxTest, PlacesWidgetsWhereTheLayoutSaysAndThePictureBoxFitsItsPicture) {
     HWND box = openOne();
-    const int dpi = systemDpi();
+    const Expected* expected = expectedAt(systemDpi());
+    ASSERT_NE(expected, nullptr) << "no figures worked out for " << systemDpi() << " DPI";
     RECT client{};
     GetClientRect(box, &client);
-    EXPECT_EQ(client.right, pixelsFromTwips(frm_about::kClientWidthTwips, dpi));
-    EXPECT_EQ(client.bottom, pixelsFromTwips(frm_about::kClientHeightTwips, dpi));
+    EXPECT_EQ(client.right, expected->client.cx);
+    EXPECT_EQ(client.bottom, expected->client.cy);
     POINT origin{0, 0};
     ClientToScreen(box, &origin);
-    EXPECT_EQ(origin.x, pixelsFromTwips(frm_about::kScreenLeftTwips, dpi));
-    EXPECT_EQ(origin.y, pixelsFromTwips(frm_about::kScreenTopTwips, dpi));
+    EXPECT_EQ(origin.x, expected->screen.x);
+    EXPECT_EQ(origin.y, expected->screen.y);
 
     const LONG_PTR style = GetWindowLongPtrW(box, GWL_STYLE);
     EXPECT_TRUE(style & WS_SYSMENU) << "close button";
@@ -134,18 +187,17 @@ TEST_F(AboutBoxTest, PlacesWidgetsFromTheTableAndThePictureBoxFitsItsPicture) {
     EXPECT_FALSE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
 
-    for (const Widget& w : frm_about::widgets()) {
-        HWND child = GetDlgItem(box, w.id);
-        ASSERT_NE(child, nullptr) << w.name;
+    for (const auto& [id, rect] : expected->places) {
+        HWND child = GetDlgItem(box, id);
+        ASSERT_NE(child, nullptr) << id;
         RECT place{};
         GetWindowRect(child, &place);
         MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
-        const RECT expected = w.place.toPixels(dpi);
-        EXPECT_EQ(place.left, expected.left) << w.name;
-        EXPECT_EQ(place.top, expected.top) << w.name;
-        if (w.kind != WidgetKind::Picture) {
-            EXPECT_EQ(place.right, expected.right) << w.name;
-            EXPECT_EQ(place.bottom, expected.bottom) << w.name;
+        EXPECT_EQ(place.left, rect.left) << id;
+        EXPECT_EQ(place.top, rect.top) << id;
+        if (id != frm_about::kPicIcon) {
+            EXPECT_EQ(place.right, rect.right) << id;
+            EXPECT_EQ(place.bottom, rect.bottom) << id;
         }
     }
     // 47 x 50 pixels of picture inside a 2-pixel sunken border, at any DPI.
@@ -162,9 +214,10 @@ TEST_F(AboutBoxTest, PlacesWidgetsFromTheTableAndThePictureBoxFitsItsPicture) {
     EXPECT_NE(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "picture resource";
 }
 
-TEST_F(AboutBoxTest, FontsAndColoursFollowTheTable) {
+TEST_F(AboutBoxTest, FontsAndColoursAreThoseOfTheDesign) {
     HWND box = openOne();
-    const int dpi = systemDpi();
+    const Expected* expected = expectedAt(systemDpi());
+    ASSERT_NE(expected, nullptr) << "no figures worked out for " << systemDpi() << " DPI";
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
@@ -179,7 +232,9 @@ TEST_F(AboutBoxTest, FontsAndColoursFollowTheTable) {
                   0)
             << w.name;
         EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif") << w.name;
-        EXPECT_EQ(font.lfHeight, -MulDiv(w.font.centipoints, dpi, 7200)) << w.name;
+        EXPECT_EQ(font.lfHeight,
+                  w.id == frm_about::kLblTitle ? expected->titleHeight : expected->regularHeight)
+            << w.name;
         EXPECT_EQ(font.lfWeight, FW_NORMAL) << w.name;
 
         const LRESULT brush =

@@ -8,7 +8,6 @@ manager: the title bar's close button is worked through SC_CLOSE. The screenshot
 BUILD_DIR/artifacts/about_box.
 """
 
-import argparse
 import json
 import os
 import struct
@@ -22,6 +21,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
+from driver_args import run_tests, test_arguments  # noqa: E402
 from station_rig import BOX_IDS, BOX_TITLE, TITLE, StationRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
@@ -156,6 +156,23 @@ class AboutBoxUnderWine(unittest.TestCase):
     def test_in_process_cases(self):
         code, out = self.rig.rotor.run([ARGS.box_tests], timeout=120)
         self.assertEqual(code, 0, out)
+        self.assertIn("at 96 DPI", out)
+
+    def test_in_process_places_and_fonts_at_144_dpi(self):
+        key = r"HKCU\Control Panel\Desktop"
+
+        def reg(*argv):
+            subprocess.run(["wine", "reg", *argv], env=self.rig.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+
+        reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+        try:
+            code, out = self.rig.rotor.run([ARGS.box_tests, "--gtest_filter=*Places*:*Fonts*"],
+                                           timeout=120)
+        finally:
+            reg("delete", key, "/v", "LogPixels", "/f")
+        self.assertEqual(code, 0, out)
+        self.assertIn("at 144 DPI", out)
 
     def test_one_box_and_a_fresh_one_after_each_way_of_closing(self):
         station = self.start_station()
@@ -310,11 +327,8 @@ class AboutBoxUnderWine(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--box-tests", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    ARGS, rest = test_arguments(lambda p: p.add_argument("--box-tests", required=True))
+    run_tests(rest)
 
 
 if __name__ == "__main__":

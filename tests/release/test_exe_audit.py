@@ -3,12 +3,13 @@
 Windows' own) and carries its version and icons. Usable on any build of vorkelDDE.exe, and
 by the release test on the exes inside the zips."""
 
-import argparse
 import sys
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "release"))
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from driver_args import tool_arguments  # noqa: E402
 from pe_file import MACHINES, RT_MANIFEST, PeFile, icon_images, version_strings
 
 # Windows' own DLLs that the exe may use; anything else would have to travel with it.
@@ -119,8 +120,10 @@ def audit(exe, allow_list, verbosity=2):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--allow-list", default=Path(__file__).with_name("windows_imports.txt"))
-    args = parser.parse_args()
+    def add(parser):
+        parser.add_argument("--exe", required=True)
+        parser.add_argument("--allow-list",
+                            default=Path(__file__).with_name("windows_imports.txt"))
+
+    args = tool_arguments(__doc__, add, build=None)
     sys.exit(0 if audit(args.exe, args.allow_list) else 1)

@@ -1,7 +1,6 @@
 """The release command: both zips hold what an operator needs, the exes in them are the ones
 the tests ran (and pass the audit), and a second run in another folder gives the same bytes."""
 
-import argparse
 import hashlib
 import shutil
 import subprocess
@@ -15,6 +14,7 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools" / "release"))
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+from driver_args import run_tests, test_arguments
 from pe_file import PeFile
 from station_rig import FAILURE_TITLE
 from test_exe_audit import audit
@@ -91,8 +91,6 @@ class Release(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
+    args, rest = test_arguments()
     BUILD = Path(args.build).resolve()
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    run_tests(rest)

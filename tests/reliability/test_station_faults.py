@@ -12,7 +12,6 @@ and station. Windows are unmanaged in this session: on a bare X server Wine othe
 the thread that closes a window for 2 s, waiting for a window manager that is not there.
 """
 
-import argparse
 import os
 import random
 import re
@@ -25,6 +24,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from driver_args import run_tests, test_arguments  # noqa: E402
 from station_rig import IDS, TITLE, StationRig  # noqa: E402
 from rotor_line import point_command  # noqa: E402
 from station_watch import (BOLD, REGULAR, Watch, answered, between,  # noqa: E402
@@ -571,15 +571,15 @@ class OperatorHaste(StationCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True, help="the station's build tree")
-    parser.add_argument("--tracker-build", help="the tracking simulator's (default: --build)")
-    parser.add_argument("--prefix", help="the Wine prefix (default: the station build's)")
-    parser.add_argument("--artifacts", help="where the watches' samples go")
-    args, rest = parser.parse_known_args()
+    def own_arguments(parser):
+        parser.add_argument("--tracker-build", help="the tracking simulator's (default: --build)")
+        parser.add_argument("--prefix", help="the Wine prefix (default: the station build's)")
+        parser.add_argument("--artifacts", help="where the watches' samples go")
+
+    args, rest = test_arguments(own_arguments)
     BUILD = Path(args.build).resolve()
     TRACKER_BUILD = Path(args.tracker_build).resolve() if args.tracker_build else None
     PREFIX = Path(args.prefix).resolve() if args.prefix else None
     ARTIFACTS = Path(args.artifacts) if args.artifacts else BUILD / "artifacts" / "station_faults"
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    run_tests(rest)

@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "links/serial_rotor_port.h"
+#include "links/windows_failure.h"
 #include "win/handles.h"
 #include "win/text_conversion.h"
-#include "win/windows_error.h"
 
 namespace {
 
@@ -148,7 +148,7 @@ int wmain(int argc, wchar_t** argv) {
             File file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
             report(index, step,
                    file ? vorkel::Status::success()
-                        : vorkel::win::windowsFailure("creating", path, GetLastError()));
+                        : vorkel::windowsFailure("creating", path, GetLastError()));
         } else if (step == L"wait") {
             const wchar_t* path = argument();
             if (!path) {
@@ -170,7 +170,7 @@ int wmain(int argc, wchar_t** argv) {
                                    nullptr));
             report(index, step,
                    held ? vorkel::Status::success()
-                        : vorkel::win::windowsFailure("opening", path, GetLastError()));
+                        : vorkel::windowsFailure("opening", path, GetLastError()));
         } else if (step == L"release") {
             held.reset();
             report(index, step, vorkel::Status::success());

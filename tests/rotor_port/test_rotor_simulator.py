@@ -18,6 +18,7 @@ from pathlib import Path
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS))
 sys.path.insert(0, str(TOOLS / "testing"))
+from driver_args import run_tests, test_arguments  # noqa: E402
 import rotor_simulator  # noqa: E402
 from rotor_line import RotorLine, point_command, pointed  # noqa: E402
 
@@ -278,4 +279,4 @@ class ByHand(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    run_tests(test_arguments(build=None)[1])

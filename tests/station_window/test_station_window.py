@@ -1,7 +1,6 @@
 """The real vorkelDDE.exe under Wine on Xvfb, with the simulated tracking program and rotor:
 what the operator sees and what reaches the rotor."""
 
-import argparse
 import json
 import subprocess
 import sys
@@ -11,6 +10,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from driver_args import run_tests, test_arguments
 from rotor_line import point_command, pointed
 from station_rig import (BOX_TITLE, ERROR_TEXT, FAILURE_TITLE, IDS, TITLE, VK_RETURN, VK_RIGHT,
                          VK_SPACE, VK_TAB, StationRig)
@@ -407,10 +407,8 @@ class WithoutWineFonts(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
+    args, rest = test_arguments()
     BUILD = Path(args.build).resolve()
     ARTIFACTS = BUILD / "artifacts" / "station_window"
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    run_tests(rest)

@@ -19,8 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "win/ddeml_handles.h"
-#include "win/handles.h"
+#include "station/exception_barrier.h"
+#include "tools/win/ddeml_handles.h"
+#include "tools/win/tool_handles.h"
 #include "win/text_conversion.h"
 
 namespace {
@@ -485,30 +486,31 @@ HSZ itemName = nullptr;
 
 HDDEDATA CALLBACK serverCallback(UINT type, UINT format, HCONV, HSZ topic, HSZ second, HDDEDATA,
                                  ULONG_PTR, ULONG_PTR) noexcept {
-    try {
-        switch (type) {
-            case XTYP_CONNECT: {
-                const bool ours = DdeCmpStringHandles(topic, topicName) == 0 &&
-                                  DdeCmpStringHandles(second, applicationName) == 0;
-                simulator->log("connect %s", ours ? "accepted" : "declined");
-                return reinterpret_cast<HDDEDATA>(static_cast<INT_PTR>(ours ? TRUE : FALSE));
-            }
-            case XTYP_REQUEST:
-                if (DdeCmpStringHandles(topic, topicName) != 0 ||
-                    DdeCmpStringHandles(second, itemName) != 0) {
-                    simulator->log("request for another item refused");
-                    return nullptr;
+    // No exception may go back into DDEML: a transaction that throws is refused.
+    return vorkel::withoutExceptions(
+        [&]() -> HDDEDATA {
+            switch (type) {
+                case XTYP_CONNECT: {
+                    const bool ours = DdeCmpStringHandles(topic, topicName) == 0 &&
+                                      DdeCmpStringHandles(second, applicationName) == 0;
+                    simulator->log("connect %s", ours ? "accepted" : "declined");
+                    return reinterpret_cast<HDDEDATA>(static_cast<INT_PTR>(ours ? TRUE : FALSE));
                 }
-                return simulator->request(ddeInstance, itemName, format);
-            case XTYP_DISCONNECT:
-                simulator->log("disconnect");
-                return nullptr;
-            default:
-                return nullptr;
-        }
-    } catch (...) {
-        return nullptr;
-    }
+                case XTYP_REQUEST:
+                    if (DdeCmpStringHandles(topic, topicName) != 0 ||
+                        DdeCmpStringHandles(second, itemName) != 0) {
+                        simulator->log("request for another item refused");
+                        return nullptr;
+                    }
+                    return simulator->request(ddeInstance, itemName, format);
+                case XTYP_DISCONNECT:
+                    simulator->log("disconnect");
+                    return nullptr;
+                default:
+                    return nullptr;
+            }
+        },
+        []() -> HDDEDATA { return nullptr; });
 }
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

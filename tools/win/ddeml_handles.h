@@ -1,5 +1,5 @@
-// Owners for the four kinds of DDEML object a client holds: the instance, string handles, a
-// conversation and data handles.
+// Owners for the DDEML objects the simulated tracking program holds: its instance and its string
+// handles. (The station itself speaks DDE's window messages, without DDEML.)
 #pragma once
 
 // clang-format off
@@ -31,21 +31,6 @@ struct DdeStringTraits {
     static void release(Handle string) { DdeFreeStringHandle(string.instance, string.handle); }
 };
 using DdeString = UniqueHandle<DdeStringTraits>;
-
-struct DdeConversationTraits {
-    using Handle = HCONV;
-    static Handle empty() { return nullptr; }
-    static void release(Handle conversation) { DdeDisconnect(conversation); }
-};
-using DdeConversation = UniqueHandle<DdeConversationTraits>;
-
-// Data returned to a client by a synchronous transaction belongs to the client.
-struct DdeDataTraits {
-    using Handle = HDDEDATA;
-    static Handle empty() { return nullptr; }
-    static void release(Handle data) { DdeFreeDataHandle(data); }
-};
-using DdeData = UniqueHandle<DdeDataTraits>;
 
 // Makes a string handle of the instance; empty when DDEML refuses (see DdeGetLastError).
 inline DdeString makeDdeString(DWORD instance, const wchar_t* text) {

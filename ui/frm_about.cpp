@@ -1,11 +1,12 @@
 // The about box: a plain window built from its layout table. The message loop's dialog-key
 // handling gives it Tab, Enter and Esc; it answers DM_GETDEFID so that Enter means cmdOK.
-#include "ui/about_box.h"
+#include "ui/frm_about.h"
 
 #include <windows.h>
 
 #include <memory>
 
+#include "station/exception_barrier.h"
 #include "ui/base_window.h"
 #include "ui/frm_about_layout.h"
 #include "ui/gdi.h"
@@ -22,9 +23,9 @@ using win::PaintScope;
 using win::UniqueBitmap;
 using win::UniquePen;
 
-class AboutBox final : public BaseWindow<AboutBox> {
+class frmAbout final : public BaseWindow<frmAbout> {
   public:
-    AboutBox() : BaseWindow(frm_about::widgets()) {}
+    frmAbout() : BaseWindow(frm_about::widgets()) {}
 
     static bool registerClass(HINSTANCE instance) {
         return BaseWindow::registerClass(instance, kAboutBoxClass, GetSysColorBrush(COLOR_BTNFACE));
@@ -34,7 +35,7 @@ class AboutBox final : public BaseWindow<AboutBox> {
     void bringForward();
 
   private:
-    friend class BaseWindow<AboutBox>;
+    friend class BaseWindow<frmAbout>;
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void onCreate();
@@ -46,12 +47,12 @@ class AboutBox final : public BaseWindow<AboutBox> {
 };
 
 // The one about box; its window discards it at WM_NCDESTROY.
-std::unique_ptr<AboutBox>& openBox() {
-    static std::unique_ptr<AboutBox> box;
+std::unique_ptr<frmAbout>& openBox() {
+    static std::unique_ptr<frmAbout> box;
     return box;
 }
 
-bool AboutBox::open() {
+bool frmAbout::open() {
     const POINT place{pixelsFromTwips(frm_about::kScreenLeftTwips, dpi_),
                       pixelsFromTwips(frm_about::kScreenTopTwips, dpi_)};
     if (!createWindow(kAboutBoxClass, frm_about::kTitle, kStyle, kExStyle, place,
@@ -64,23 +65,23 @@ bool AboutBox::open() {
     return true;
 }
 
-void AboutBox::bringForward() {
+void frmAbout::bringForward() {
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
 }
 
-void AboutBox::onCreate() {
+void frmAbout::onCreate() {
     focus_.remember(control(frm_about::kCmdOk));
     showPicture();
 }
 
-void AboutBox::onWindowGone() {
+void frmAbout::onWindowGone() {
     if (openBox().get() == this) {
         openBox().reset();
     }
 }
 
-LRESULT AboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmAbout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             // IDOK: cmdOK clicked or Enter; IDCANCEL: Esc. Once closed, `this` is gone.
@@ -102,7 +103,7 @@ LRESULT AboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void AboutBox::showPicture() {
+void frmAbout::showPicture() {
     picture_.reset(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
                                                    MAKEINTRESOURCEW(frm_about::kPictureResource),
                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -120,7 +121,7 @@ void AboutBox::showPicture() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void AboutBox::paintSeparator() const {
+void frmAbout::paintSeparator() const {
     PaintScope paint(hwnd_);
     for (const frm_about::Line& line : frm_about::separator()) {
         UniquePen pen(CreatePen(PS_SOLID, 1, line.colour));
@@ -139,22 +140,22 @@ void AboutBox::paintSeparator() const {
 }  // namespace
 
 void showAboutBox() noexcept {
-    try {
-        if (openBox()) {
-            openBox()->bringForward();
-            return;
-        }
-        if (!AboutBox::registerClass(GetModuleHandleW(nullptr))) {
-            return;
-        }
-        openBox() = std::make_unique<AboutBox>();
-        // A failed creation may already have discarded the box at WM_NCDESTROY.
-        if (!openBox()->open()) {
-            openBox().reset();
-        }
-    } catch (...) {
-        openBox().reset();  // no memory for the box: "Acerca De" shows nothing this time
-    }
+    withoutExceptions(
+        [] {
+            if (openBox()) {
+                openBox()->bringForward();
+                return;
+            }
+            if (!frmAbout::registerClass(GetModuleHandleW(nullptr))) {
+                return;
+            }
+            openBox() = std::make_unique<frmAbout>();
+            // A failed creation may already have discarded the box at WM_NCDESTROY.
+            if (!openBox()->open()) {
+                openBox().reset();
+            }
+        },
+        [] { openBox().reset(); });  // no memory for the box: "Acerca De" shows nothing this time
 }
 
 void closeAboutBox() noexcept {
