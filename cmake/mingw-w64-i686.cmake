@@ -1,5 +1,5 @@
 # Cross-compiles the 32-bit Windows exe (XP SP3 and later) and its tests with Debian's
-# mingw-w64. Nothing 32-bit runs on the build machines: this build is built and audited only.
+# mingw-w64. Its tests run under Wine where the kernel runs 32-bit code and wine32 is installed.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 # The win32 thread model, as in the 64-bit build: the posix one links winpthread, which

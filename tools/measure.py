@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures the station's performance and footprint and prints every figure with its target.
 
-    tools/measure.sh [--ticks 600] [--starts 10]
+    tools/measure.sh [--bits 64|32] [--ticks 600] [--starts 10]
 
 Native: one record through the tick's logic (Google Benchmark). Under Wine, with both
 simulators: start-up, CPU per tick and per minute, tick latency from the tracking program
@@ -25,7 +25,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
 from driver_args import tool_arguments  # noqa: E402
 from station_rig import TITLE, StationRig  # noqa: E402
-from wine_session import wait_until  # noqa: E402
+from wine_session import exe_bits, wait_until  # noqa: E402
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 rows = []
@@ -105,7 +105,7 @@ def tick_run(rig, program, ticks):
         rig.press("chk_update")
     points0 = len(rig.line.events("bytes"))
     wait_until(lambda: len(rig.line.events("bytes")) > points0, timeout=10)
-    pid = proc.pid
+    pid = rig.rotor.wine.program_pid(proc)
     cpu0, mem0 = cpu_seconds(pid), private_kib(pid)
     requests0 = len(rig.tracker_requests())
     began = time.monotonic()
@@ -114,6 +114,8 @@ def tick_run(rig, program, ticks):
                timeout=ticks * 1.5 + 30, interval=0.5)
     elapsed = time.monotonic() - began
     cpu1, mem1 = cpu_seconds(pid), private_kib(pid)
+    if cpu1 <= cpu0:
+        raise RuntimeError(f"{program.name}: no CPU time in {pid}: not the program's process")
     run_ticks = len(rig.tracker_requests()) - requests0
     time.sleep(0.5)
     received = [float(m.group(1)) for l in rig.tracker_requests()[requests0:]
@@ -207,11 +209,12 @@ def dde_round_trip(build):
            "median < 5 ms", value < 5)
 
 
-def footprint(build):
+def footprint(build, bits):
     exe = build / "ui" / "vorkelDDE.exe"
     size = exe.stat().st_size
-    figure("exe size", f"{size / 1024:.0f} KiB", "< 512 KiB", size < 512 * 1024)
-    dump = subprocess.check_output(["x86_64-w64-mingw32-objdump", "-p", str(exe)], text=True)
+    figure(f"exe size ({bits}-bit)", f"{size / 1024:.0f} KiB", "< 512 KiB", size < 512 * 1024)
+    objdump = "x86_64-w64-mingw32-objdump" if bits == 64 else "i686-w64-mingw32-objdump"
+    dump = subprocess.check_output([objdump, "-p", str(exe)], text=True)
     dlls = sorted(l.split(":")[1].strip() for l in dump.splitlines() if "DLL Name" in l)
     own = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
     figure("DLLs imported", ", ".join(dlls), "Windows' own only",
@@ -229,12 +232,14 @@ def main():
 
     args = tool_arguments(__doc__.splitlines()[0], add)
     native, build = Path(args.native), Path(args.build)
+    bits = exe_bits(build / "ui" / "vorkelDDE.exe")
+    print(f"measuring the {bits}-bit exe of {build}", flush=True)
 
     if args.without_wine_fonts:
         station_and_floor(build, args.ticks, args.starts, wine_fonts=False)
     else:
         logic_benchmark(native)
-        footprint(build)
+        footprint(build, bits)
         dde_round_trip(build)
         station_and_floor(build, args.ticks, args.starts)
 

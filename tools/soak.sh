@@ -1,12 +1,27 @@
 #!/usr/bin/env bash
-# The soak as one command: installs what is missing, builds the windows preset and runs
-# tools/soak.py on a virtual display of its own (default 600 s; arguments go to soak.py,
+# The soak as one command: installs what is missing, builds the exe's preset and runs
+# tools/soak.py on a virtual display of its own (default 600 s; other arguments go to soak.py,
 # e.g. --seconds 3600).
+#   tools/soak.sh [--bits 64|32] [soak.py's arguments]
+# --bits 32 soaks the 32-bit exe (the windows32 preset); that needs a kernel that runs 32-bit
+# code and Wine's 32-bit half (tools/install-deps.sh installs it where it can).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bits=64
+if [ "${1:-}" = --bits ]; then
+    bits=$2
+    shift 2
+fi
+case $bits in
+    64) preset=windows ;;
+    32) preset=windows32 ;;
+    *) echo "usage: tools/soak.sh [--bits 64|32] [soak.py's arguments]" >&2; exit 2 ;;
+esac
 tools/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows >/dev/null
+# Where 32-bit programs cannot run, say so before building anything.
+[ "$bits" = 64 ] || tools/wine/if-32-bit-runs.sh true || exit
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" >/dev/null
 # Not the desktop's display: the run must not depend on what else is on it.
 unset DISPLAY
-exec python3 tools/soak.py --build build/windows "$@"
+exec python3 tools/soak.py --build "build/$preset" "$@"

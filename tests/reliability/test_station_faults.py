@@ -28,10 +28,13 @@ from driver_args import run_tests, test_arguments  # noqa: E402
 from station_rig import IDS, TITLE, StationRig  # noqa: E402
 from rotor_line import point_command  # noqa: E402
 from station_watch import (BOLD, REGULAR, Watch, answered, between,  # noqa: E402
-                           malformed, received_since, requests, resources, whole_commands_only)
+                           malformed, received_since, requests, resources, tick_report,
+                           unavailable, whole_commands_only)
 from wine_session import wait_until  # noqa: E402
 
 BUILD = None
+TRACKER_BUILD = None  # the tracking simulator's build tree: the station's, or the other bitness's
+PREFIX = None
 ARTIFACTS = None
 RIG = None
 
@@ -49,11 +52,15 @@ def repeated(*commands, then=rb""):
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
 SETTLE = 1.4
+# The pass: its heap is taken after the first ticks (the window's texts and Wine's caches
+# settle) and at the end; less than a byte per request may stay, over what the texts' changing
+# lengths move (see tools/soak.py).
+PASS_TICKS, HEAP_FROM_TICK, TEXT_SLACK_BYTES = 30, 8, 64
 
 
 def setUpModule():
     global RIG
-    RIG = StationRig(BUILD, tracker=None)
+    RIG = StationRig(BUILD, tracker=None, prefix=PREFIX, tracker_build=TRACKER_BUILD)
     RIG.__enter__()
 
 
@@ -224,14 +231,15 @@ class TrackingProgramFaults(StationCase):
     def test_hangs_resumes_then_dies(self):
         self.start(["--pass", "AO-7", "--speed", "30"])
         time.sleep(3)
+        tracker = self.rig.tracker_pid()
         hung = time.time()
-        os.kill(self.rig.tracker.pid, signal.SIGSTOP)  # answers nothing, holds every request
+        os.kill(tracker, signal.SIGSTOP)  # answers nothing, holds every request
         time.sleep(5)
         resumed = time.time()
-        os.kill(self.rig.tracker.pid, signal.SIGCONT)
+        os.kill(tracker, signal.SIGCONT)
         time.sleep(4)
         killed = time.time()
-        os.kill(self.rig.tracker.pid, signal.SIGKILL)  # gone without a goodbye
+        os.kill(tracker, signal.SIGKILL)  # gone without a goodbye
         time.sleep(4)
         end = time.time()
         self.finish()
@@ -275,6 +283,67 @@ class TrackingProgramFaults(StationCase):
         self.assertFlipsEveryTick(self.started + SETTLE, late)
         self.assertEqual(requests(self.rig), [])
         self.assertEqual(received_since(self.rig.line), b"")
+
+
+class TrackingProgramAnswers(StationCase):
+    """How the tracking program answers, from a normal pass to none at all. These cases and the
+    two above (a hang, then late answers; quitting) also run with the tracking program of the
+    other bitness (--tracker-build): Windows converts DDE messages between 32- and 64-bit
+    programs, and Wine's 32-bit side is a separate build of its DLLs."""
+
+    def test_pass_with_sending_on(self):
+        self.start(["--pass", "AO-7", "--speed", "30"])
+        self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= HEAP_FROM_TICK, 20))
+        first, first_ticks = resources(self.rig), len(answered(self.rig))
+        self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= PASS_TICKS, PASS_TICKS + 10))
+        last, last_ticks = resources(self.rig), len(answered(self.rig))
+        time.sleep(1.2)
+        end = time.time()
+        self.finish()
+        self.assertWorking(self.started + SETTLE, end)
+        self.assertWholeCommands()
+        served = answered(self.rig)
+        # Every tick's command is the one for its own record (the last tick's may be on its way).
+        report = tick_report(served[:-1], self.rig.line.events(), served[-1]["received"])
+        self.assertEqual((report["missed"], report["repeated"], report["unexpected"]),
+                         ([], [], []))
+        self.assertGreaterEqual(report["ticks"], PASS_TICKS)
+        self.assertEqual(unavailable(first) + unavailable(last), [])
+        requests_between = last_ticks - first_ticks
+        grown = last["windows"]["heap_bytes"] - first["windows"]["heap_bytes"]
+        print(f"heap per request: {grown / requests_between:+.2f} B over {requests_between} "
+              f"requests", flush=True)
+        self.assertLess(grown, requests_between + TEXT_SLACK_BYTES, "the heap grows per request")
+        self.assertEqual(last["windows"]["gdi_objects"], first["windows"]["gdi_objects"])
+
+    def test_refused(self):
+        self.start(["--pass", "AO-7", "--refuse"])
+        time.sleep(4)
+        end = time.time()
+        self.finish()
+        self.assertGreaterEqual(len([r for r in requests(self.rig) if r["what"] == "refused"]), 3)
+        self.assertFailing(self.started + SETTLE, end)
+        self.assertFlipsEveryTick(self.started + SETTLE, end)
+        self.assertEqual(received_since(self.rig.line), b"")
+
+    def test_late_answer(self):
+        # The third answer comes 0.6 s late, after its tick has given up on it and before the
+        # next tick: that tick fails, and the late record is neither shown nor sent.
+        self.start(["--pass", "AO-7", "--speed", "30", "--delay", "600", "--delay-only", "3"])
+        self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= 7, timeout=15))
+        time.sleep(0.5)
+        end = time.time()
+        self.finish()
+        self.assertWholeCommands()
+        served = answered(self.rig)
+        report = tick_report(served[:-1], self.rig.line.events(), served[-1]["received"])
+        self.assertEqual(report["missed"], [3])
+        self.assertEqual((report["repeated"], report["unexpected"]), ([], []))
+        late, next_tick = served[2], served[3]
+        self.assertFailing(late["received"] + 0.4, next_tick["received"] - 0.05)
+        self.assertWorking(next_tick["received"] + 0.3, end)
+        shown = {s.texts.get("Label1") for s in between(self.samples, late["received"], end)}
+        self.assertNotIn(late["record"].split(b"\0")[0].decode(), shown)
 
 
 class RotorLineFaults(StationCase):
@@ -461,7 +530,9 @@ class OperatorHaste(StationCase):
         ticks_before = len(answered(self.rig))
         for _ in range(5):
             open_and_close()
-        after = resources(self.rig)["windows"]
+        after_all = resources(self.rig)
+        self.assertEqual(unavailable(after_all), [], "counts the check relies on")
+        after = after_all["windows"]
         ticks = len(answered(self.rig)) - ticks_before
         end = time.time()
         self.finish()
@@ -500,8 +571,15 @@ class OperatorHaste(StationCase):
 
 
 if __name__ == "__main__":
-    args, rest = test_arguments()
+    def own_arguments(parser):
+        parser.add_argument("--tracker-build", help="the tracking simulator's (default: --build)")
+        parser.add_argument("--prefix", help="the Wine prefix (default: the station build's)")
+        parser.add_argument("--artifacts", help="where the watches' samples go")
+
+    args, rest = test_arguments(own_arguments)
     BUILD = Path(args.build).resolve()
-    ARTIFACTS = BUILD / "artifacts" / "station_faults"
+    TRACKER_BUILD = Path(args.tracker_build).resolve() if args.tracker_build else None
+    PREFIX = Path(args.prefix).resolve() if args.prefix else None
+    ARTIFACTS = Path(args.artifacts) if args.artifacts else BUILD / "artifacts" / "station_faults"
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
     run_tests(rest)

@@ -1,6 +1,7 @@
 """The real vorkelDDE.exe under Wine on Xvfb, with the simulated tracking program and rotor:
 what the operator sees and what reaches the rotor."""
 
+import json
 import subprocess
 import sys
 import tempfile
@@ -83,6 +84,20 @@ class WorkedExample(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.rig.__exit__(None, None, None)
+
+    def test_test_queries_answer_no_one_else_and_leave_nothing_behind(self):
+        before = self.rig.probe("resources", TITLE)[1]
+        code, out = self.rig.probe("stray", TITLE, IDS["Label2"], 200)
+        after = self.rig.probe("resources", TITLE)[1]
+        stray = json.loads(out.strip().splitlines()[-1])
+        # WM_APP+1 to +4, where the queries once were, are no queries; a face nobody collects
+        # is not taken, and the station keeps nothing of 200 such answers.
+        self.assertEqual(stray["app_answers"], [0, 0, 0, 0])
+        self.assertEqual((stray["faces_sent"], stray["faces_taken"]), (200, 0))
+        heap = [json.loads(o.strip().splitlines()[-1])["heap_bytes"] for o in (before, after)]
+        self.assertGreaterEqual(heap[0], 0)
+        self.assertLess(heap[1] - heap[0], 1024, heap)
+        self.assertEqual(self.rig.face("Label2"), "MS Sans Serif")
 
     def test_window_at_start_up(self):
         window = self.rig.main_window()

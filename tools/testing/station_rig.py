@@ -52,9 +52,13 @@ VK_TAB, VK_SPACE, VK_RETURN, VK_ESCAPE, VK_RIGHT = 0x09, 0x20, 0x0D, 0x1B, 0x27
 
 
 class StationRig:
+    """tracker_build: another build tree (the other bitness) whose tracking simulator serves the
+    station; by default the station's own."""
+
     def __init__(self, build_dir, tracker=("--pass", "AO-7"), display=None, prefix=None,
-                 wine_fonts=True, managed_windows=False):
+                 wine_fonts=True, managed_windows=False, tracker_build=None):
         self.build = Path(build_dir).resolve()
+        self.tracker_build = Path(tracker_build).resolve() if tracker_build else self.build
         default_prefix = self.build / ("wineprefix" if wine_fonts else "wineprefix-without-fonts")
         self.rotor = RotorRig(prefix or default_prefix, display=display, wine_fonts=wine_fonts,
                               managed_windows=managed_windows)
@@ -93,10 +97,12 @@ class StationRig:
         return self.rotor.wine.env
 
     def exe(self, name):
-        for candidate in (self.build / "ui" / f"{name}.exe", self.build / "tools" / "win" / f"{name}.exe"):
+        """A program of the station's build tree (the tracking simulator: of the tracker's)."""
+        build = self.tracker_build if name == "tracking_simulator" else self.build
+        for candidate in (build / "ui" / f"{name}.exe", build / "tools" / "win" / f"{name}.exe"):
             if candidate.exists():
                 return candidate
-        raise FileNotFoundError(name)
+        raise FileNotFoundError(f"{name}.exe in {build}")
 
     # -- the tracking program -------------------------------------------------------------
     def start_tracker(self, args):
@@ -138,6 +144,13 @@ class StationRig:
         text = self.rotor.output(self.station) if self.station is not None else ""
         return [line[line.index("vorkelDDE: "):].rstrip('"').replace("\\n", "")
                 for line in text.splitlines() if ":OutputDebugString" in line]
+
+    def station_pid(self):
+        """The station's own Linux process, for /proc readings and signals."""
+        return self.rotor.wine.program_pid(self.station)
+
+    def tracker_pid(self):
+        return self.rotor.wine.program_pid(self.tracker)
 
     def station_running(self):
         return self.station is not None and self.station.poll() is None

@@ -13,9 +13,11 @@ Usage:
 import json
 import os
 import re
+import statistics
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from rotor_line import point_command
 from station_rig import ERROR_TEXT, FAILURE_TITLE, IDS, TITLE
 
 # A window that takes longer than this to handle a message counts as hung.
@@ -168,6 +170,33 @@ def whole_commands_only(data, filler=b""):
     return re.fullmatch(rb"(?:" + b"|".join(alternatives) + rb")*", data) is not None
 
 
+def tick_report(requests, events, stop_time=float("inf")):
+    """Pairs every tick (a request answered before Stop, whose record the tracking program
+    logged) with the commands that followed it, up to the next tick: missed, repeated, and not
+    the command for that tick's record."""
+    ticks = [r for r in requests if r["received"] < stop_time]
+    points = [e for e in events if e["event"] in ("point", "refused")]
+    report = {"ticks": len(ticks), "missed": [], "repeated": [], "unexpected": []}
+    for index, tick in enumerate(ticks):
+        end = ticks[index + 1]["received"] if index + 1 < len(ticks) else stop_time
+        sent = [e for e in points if tick["received"] <= e["time"] < end]
+        if not sent:
+            report["missed"].append(tick["n"])
+            continue
+        if len(sent) > 1:
+            report["repeated"].append(tick["n"])
+        azimuth, elevation = RECORD_POSITION.search(tick["record"]).groups()
+        expected = point_command(azimuth.decode(), elevation.decode())
+        text = sent[0]["text"].replace("\\r", "\r").encode()
+        if text != expected:
+            report["unexpected"].append({"tick": tick["n"], "sent": text.decode(),
+                                         "expected": expected.decode()})
+    periods = [b["received"] - a["received"] for a, b in zip(ticks, ticks[1:])]
+    report["period_ms"] = {"median": 1000 * statistics.median(periods),
+                           "worst": 1000 * max(periods), "least": 1000 * min(periods)}
+    return report
+
+
 # --- resources ------------------------------------------------------------------------------
 
 def linux_status(pid):
@@ -203,7 +232,18 @@ def resources(rig):
     if code != 0 or not lines:
         raise RuntimeError(f"no resource figures: {out!r}")
     figures = {"windows": json.loads(lines[-1])}
-    figures["station"] = linux_status(rig.station.pid)
+    figures["station"] = linux_status(rig.station_pid())
     server = wineserver_pid(rig.rotor.wine.prefix)
     figures["wineserver"] = linux_status(server) if server else None
     return figures
+
+
+# What the fault tests and the soak compare from one reading to the next. USER objects other
+# than windows are not among them: Wine does not count them.
+RELIED_ON = ("handles", "threads", "windows", "heap_bytes", "heap_blocks", "gdi_objects")
+
+
+def unavailable(figures):
+    """The counts of a resources() reading that could not be taken (-1): a check on them would
+    check nothing."""
+    return [name for name in RELIED_ON if figures["windows"].get(name, -1) < 0]

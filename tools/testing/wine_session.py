@@ -17,6 +17,35 @@ import time
 from pathlib import Path
 
 TOOLS = Path(__file__).resolve().parent.parent
+# Debian's two Wine loaders. Its `wine` command takes the 32-bit one whenever wine32 is
+# installed, and that one starts a 64-bit program in a process of its own (start.exe /exec):
+# the PID we spawned would not be the program's, for /proc readings or for ending it. So each
+# program goes straight to the loader of its own bitness.
+WINE64 = Path("/usr/lib/wine/wine64")
+WINE32 = Path("/usr/lib/wine/wine")
+
+
+def exe_bits(program):
+    """32 or 64 from a Windows program's PE header; None for a name that is no file (Wine's own
+    programs, such as reg or taskkill)."""
+    try:
+        with open(program, "rb") as exe:
+            head = exe.read(4096)
+    except OSError:
+        return None
+    if head[:2] != b"MZ" or len(head) < 64:
+        return None
+    pe = int.from_bytes(head[60:64], "little")
+    if head[pe:pe + 4] != b"PE\0\0":
+        return None
+    return {0x14C: 32, 0x8664: 64}.get(int.from_bytes(head[pe + 4:pe + 6], "little"))
+
+
+def loader_for(program):
+    """The loader that runs the program in the very process it starts. Wine's own programs run
+    64-bit, as in a 64-bit prefix they would on Windows."""
+    loader = WINE32 if exe_bits(program) == 32 else WINE64
+    return str(loader) if loader.exists() else "wine"
 
 
 class WineSession:
@@ -74,8 +103,8 @@ class WineSession:
         key = r"HKCU\Software\Wine\X11 Driver"
         change = (["add", key, "/v", "Managed", "/d", "N", "/f"] if not self.managed_windows
                   else ["delete", key, "/v", "Managed", "/f"])
-        subprocess.run(["wine", "reg", *change], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        subprocess.run([loader_for("reg"), "reg", *change], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def __exit__(self, *exc):
         self.close()
@@ -115,13 +144,43 @@ class WineSession:
         replaces WINEDEBUG for it, e.g. "+debugstr" for its OutputDebugString lines."""
         name = name or Path(argv[0]).stem
         log = open(self._logdir / f"{name}-{len(self._children)}.log", "wb")
-        env = dict(self.env, WINEDEBUG=wine_debug) if wine_debug else self.env
-        proc = subprocess.Popen(["wine", *map(str, argv)], env=env, stdin=subprocess.DEVNULL,
+        loader = loader_for(argv[0])
+        # What the program starts in turn finds the other bitness's loader beside this one.
+        env = dict(self.env, WINELOADER=loader)
+        if wine_debug:
+            env["WINEDEBUG"] = wine_debug
+        proc = subprocess.Popen([loader, *map(str, argv)], env=env, stdin=subprocess.DEVNULL,
                                 stdout=log, stderr=subprocess.STDOUT)
         proc.log_path = log.name
         log.close()
         self._children.append(proc)
         return proc
+
+    def program_pid(self, proc):
+        """The Linux PID of the program proc was started for: proc's own, as each program goes
+        to the loader of its bitness; else (a loader that handed it on to a process of its own)
+        the newest process of this prefix running it. None when it runs nowhere."""
+        name = Path(proc.args[1]).name[:15]  # /proc's comm keeps 15 characters
+
+        def comm(pid):
+            try:
+                return Path(f"/proc/{pid}/comm").read_text().strip()
+            except OSError:
+                return None
+
+        if comm(proc.pid) == name:
+            return proc.pid
+        wanted = f"WINEPREFIX={self.prefix}".encode()
+        found = []
+        for entry in Path("/proc").iterdir():
+            if entry.name.isdigit() and comm(entry.name) == name:
+                try:
+                    if wanted in (entry / "environ").read_bytes().split(b"\0"):
+                        started = int((entry / "stat").read_text().rsplit(")", 1)[1].split()[19])
+                        found.append((started, int(entry.name)))
+                except (OSError, ValueError, IndexError):
+                    continue
+        return max(found)[1] if found else None
 
     def run(self, argv, timeout=60):
         """Runs a Windows program to its end; returns (exit code, output text)."""
@@ -161,11 +220,11 @@ class WineSession:
         key = r"HKLM\Software\Wine\Ports"
         name = f"COM{number}"
         if unix_path is None:
-            subprocess.run(["wine", "reg", "delete", key, "/v", name, "/f"], env=self.env,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run([loader_for("reg"), "reg", "delete", key, "/v", name, "/f"],
+                           env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         else:
-            subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", str(unix_path), "/f"],
-                           env=self.env, check=True, stdout=subprocess.DEVNULL,
+            subprocess.run([loader_for("reg"), "reg", "add", key, "/v", name, "/d", str(unix_path),
+                            "/f"], env=self.env, check=True, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
         link = self.prefix / "dosdevices" / f"com{number}"
         if link.is_symlink() or link.exists():

@@ -24,9 +24,12 @@
 //                                               answers and how fast, its title, Label1's
 //                                               weight and the texts of the widgets
 //   window_probe.exe resources TITLE            what the window's process holds (see below)
+//   window_probe.exe stray TITLE ID N           what any program may send: WM_APP+1 to +4, and
+//                                               N face queries whose answers nobody collects;
+//                                               prints what was answered
 // resources prints the process's handles and threads (from the system's process list), its
 // windows, and what the station's own query answers: heap bytes and blocks in use, GDI and USER
-// objects (-1 where nothing answers).
+// objects (-1 where nothing answers or the figure cannot be counted).
 // Exit code 0 on success, 2 when the window or widget is not there, 1 on bad arguments, 3 when
 // a pinged window does not answer within 1.5 s.
 #include <windows.h>
@@ -44,10 +47,8 @@
 
 namespace {
 
-using vorkel::ui::kQueryCaptionMessage;
-using vorkel::ui::kQueryFaceMessage;
-using vorkel::ui::kQueryFontMessage;
-using vorkel::ui::kQueryResourcesMessage;
+using vorkel::ui::TestQuery;
+using vorkel::ui::testQueryMessage;
 constexpr int kLabel1 = vorkel::ui::form1::kLabel1;
 // A window that takes longer than this to answer counts as hung.
 constexpr UINT kAnswerMilliseconds = 1500;
@@ -220,11 +221,92 @@ HWND widgetOf(HWND window, int id) {
 // The station's answer to a resources query, or -1 when it gives none.
 long long askStation(HWND window, WPARAM figure) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, kQueryResourcesMessage, figure, 0, SMTO_NORMAL,
+    if (!SendMessageTimeoutW(window, testQueryMessage(TestQuery::resources), figure, 0, SMTO_NORMAL,
                              kAnswerMilliseconds, &answer)) {
         return -1;
     }
     return static_cast<long long>(static_cast<LONG_PTR>(answer));
+}
+
+// The face answer arrives as WM_COPYDATA at a message-only window of ours while we wait for the
+// query, from the window we asked and no other.
+struct FaceAnswer {
+    HWND from = nullptr;
+    std::wstring face;
+    bool arrived = false;
+};
+
+LRESULT CALLBACK receiveFace(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* answer = reinterpret_cast<FaceAnswer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message != WM_COPYDATA || answer == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data == nullptr || data->dwData != vorkel::ui::kFaceAnswer ||
+        reinterpret_cast<HWND>(wParam) != answer->from || data->cbData % sizeof(wchar_t) != 0 ||
+        (data->cbData != 0 && data->lpData == nullptr)) {
+        return FALSE;
+    }
+    answer->face.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+    answer->arrived = true;
+    return TRUE;
+}
+
+bool askFace(HWND window, int id, std::wstring& face) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = receiveFace;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VorkelProbeFaceAnswer";
+    RegisterClassW(&wc);
+    HWND receiver = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    wc.hInstance, nullptr);
+    if (receiver == nullptr) {
+        return false;
+    }
+    FaceAnswer answer;
+    answer.from = window;
+    SetWindowLongPtrW(receiver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer));
+    DWORD_PTR taken = 0;
+    SendMessageTimeoutW(window, testQueryMessage(TestQuery::face), static_cast<WPARAM>(id),
+                        reinterpret_cast<LPARAM>(receiver), SMTO_ABORTIFHUNG, 2000, &taken);
+    DestroyWindow(receiver);
+    face = answer.face;
+    return answer.arrived && taken != 0;
+}
+
+// The messages any program may send a window, and face queries from an asker that takes no
+// answer: none must be answered as a query, none may leave anything behind.
+int stray(HWND window, int id, int count) {
+    std::string answers;
+    for (UINT message = WM_APP + 1; message <= WM_APP + 4; ++message) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, message, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 2000,
+                            &answer);
+        if (!answers.empty()) {
+            answers += ',';
+        }
+        answers += std::to_string(answer);
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;  // takes nothing: WM_COPYDATA gets FALSE
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VorkelProbeDeaf";
+    RegisterClassW(&wc);
+    HWND deaf = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                wc.hInstance, nullptr);
+    int taken = 0;
+    for (int k = 0; k < count && deaf != nullptr; ++k) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, testQueryMessage(TestQuery::face), static_cast<WPARAM>(id),
+                            reinterpret_cast<LPARAM>(deaf), SMTO_ABORTIFHUNG, 2000, &answer);
+        taken += answer != 0 ? 1 : 0;
+    }
+    if (deaf != nullptr) {
+        DestroyWindow(deaf);
+    }
+    std::printf("{\"app_answers\":[%s],\"faces_taken\":%d,\"faces_sent\":%d}\n", answers.c_str(),
+                taken, deaf != nullptr ? count : 0);
+    return 0;
 }
 
 struct WindowCount {
@@ -318,8 +400,8 @@ std::string sample(HWND window, const std::vector<int>& ids) {
         return out + ",\"answered\":false}";
     }
     DWORD_PTR font = 0;
-    SendMessageTimeoutW(window, kQueryFontMessage, kLabel1, 0, SMTO_NORMAL, kAnswerMilliseconds,
-                        &font);
+    SendMessageTimeoutW(window, testQueryMessage(TestQuery::font), kLabel1, 0, SMTO_NORMAL,
+                        kAnswerMilliseconds, &font);
     out += ",\"answered\":true,\"title\":" + json(title) +
            ",\"weight\":" + std::to_string(HIWORD(font)) + ",\"texts\":{";
     std::wstring first;
@@ -486,34 +568,33 @@ int run(int argc, wchar_t** argv) {
     }
     if (command == L"font") {
         DWORD_PTR answer = 0;
-        SendMessageTimeoutW(window, kQueryFontMessage, static_cast<WPARAM>(_wtoi(argv[3])), 0,
-                            SMTO_ABORTIFHUNG, 2000, &answer);
+        SendMessageTimeoutW(window, testQueryMessage(TestQuery::font),
+                            static_cast<WPARAM>(_wtoi(argv[3])), 0, SMTO_ABORTIFHUNG, 2000,
+                            &answer);
         std::printf("{\"weight\":%u,\"height\":%u}\n", HIWORD(answer), LOWORD(answer));
         return 0;
     }
     if (command == L"face") {
-        DWORD_PTR atom = 0;
-        SendMessageTimeoutW(window, kQueryFaceMessage, static_cast<WPARAM>(_wtoi(argv[3])), 0,
-                            SMTO_ABORTIFHUNG, 2000, &atom);
-        wchar_t face[LF_FACESIZE] = {};
-        if (atom != 0) {
-            GlobalGetAtomNameW(static_cast<ATOM>(atom), face, LF_FACESIZE);
-            GlobalDeleteAtom(static_cast<ATOM>(atom));
-        }
+        std::wstring face;
+        const bool answered = askFace(window, _wtoi(argv[3]), face);
         std::printf("{\"face\":%s}\n", json(face).c_str());
-        return atom != 0 ? 0 : 2;
+        return answered ? 0 : 2;
     }
     if (command == L"caption") {
         DWORD_PTR widths = 0;
         DWORD_PTR heights = 0;
         const auto id = static_cast<WPARAM>(_wtoi(argv[3]));
-        SendMessageTimeoutW(window, kQueryCaptionMessage, id, vorkel::ui::kCaptionWidths,
-                            SMTO_ABORTIFHUNG, 2000, &widths);
-        SendMessageTimeoutW(window, kQueryCaptionMessage, id, vorkel::ui::kCaptionHeights,
-                            SMTO_ABORTIFHUNG, 2000, &heights);
+        const UINT query = testQueryMessage(TestQuery::caption);
+        SendMessageTimeoutW(window, query, id, vorkel::ui::kCaptionWidths, SMTO_ABORTIFHUNG, 2000,
+                            &widths);
+        SendMessageTimeoutW(window, query, id, vorkel::ui::kCaptionHeights, SMTO_ABORTIFHUNG, 2000,
+                            &heights);
         std::printf("{\"width\":%u,\"room\":%u,\"height\":%u,\"roomHeight\":%u}\n", LOWORD(widths),
                     HIWORD(widths), LOWORD(heights), HIWORD(heights));
         return 0;
+    }
+    if (command == L"stray") {
+        return stray(window, _wtoi(argv[3]), argc > 4 ? _wtoi(argv[4]) : 1);
     }
     if (command == L"press") {
         const int count = argc > 4 ? _wtoi(argv[4]) : 1;
