@@ -6,7 +6,6 @@ the simulator from outside: its records, its pace, its log and the ways it ends.
 programs are started only through the session, which ends every one of them afterwards.
 """
 
-import argparse
 import re
 import sys
 import tempfile
@@ -15,6 +14,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
+from driver_args import run_tests, test_arguments  # noqa: E402
 from wine_session import WineSession, wait_until  # noqa: E402
 
 ARGS = None
@@ -214,15 +214,13 @@ class SimulatorEnds(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    ARGS, rest = parser.parse_known_args()
+    ARGS, rest = test_arguments()
     build = Path(ARGS.build).resolve()
     ARGS.prefix = build / "wineprefix"
     ARGS.link_tests = build / "tests" / "tracking_link" / "tracking_link_tests.exe"
     ARGS.simulator = build / "tools" / "win" / "tracking_simulator.exe"
     ARGS.probe = build / "tools" / "win" / "tracking_probe.exe"
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
+    run_tests(rest)
 
 
 if __name__ == "__main__":
