@@ -52,8 +52,8 @@ update() {
 }
 
 # apt-get install of the packages given. On failure sets $apt_error to apt's one line about it
-# (an unmet dependency when apt names one, else its first error) and $culprit to the package
-# it concerns (all of them when apt names none).
+# (an unmet dependency when apt names one, else its first error, and the index that failed to
+# update) and $culprit to the package it concerns (all of them when apt names none).
 install() {
     local log p words
     log=$(mktemp)
@@ -65,6 +65,7 @@ install() {
     apt_error=$(grep -m1 -E '^ \S+ : (Pre)?Depends: ' "$log" | sed 's/^ *//')
     [ -n "$apt_error" ] || apt_error=$(grep -m1 '^E: ' "$log")
     [ -n "$apt_error" ] || apt_error="apt-get install failed"
+    apt_error+=${failed_index:+ (apt-get update kept failing on $failed_index)}
     culprit="$*"
     words=$(grep -E '^(E: | \S+ : )' "$log" | tr -s " '\"" '\n')
     for p in "$@"; do
@@ -91,7 +92,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
     update
     if ! install "${missing[@]}"; then
-        echo "install-deps: cannot install $culprit: $apt_error${failed_index:+ (apt-get update kept failing on $failed_index)}"
+        echo "install-deps: cannot install $culprit: $apt_error"
         exit 1
     fi
     say_index "the packages"
@@ -113,15 +114,15 @@ elif ! installed wine32:i386; then
         rm -f "$wine32_reason_file"
         say_index "wine32:i386"
     else
-        reason=$apt_error${failed_index:+ (apt-get update kept failing on $failed_index)}
         # A foreign architecture left behind makes every later apt-get update fetch its indexes,
         # and fail with them.
         if ! dpkg-query -W -f='${Architecture}\n' | grep -qx i386; then
             $sudo dpkg --remove-architecture i386
         fi
         mkdir -p "$(dirname "$wine32_reason_file")"
-        echo "$reason" >"$wine32_reason_file"
-        echo "install-deps: 32-bit Wine could not be installed: $reason; the 32-bit exe's tests will be skipped"
+        echo "$apt_error" >"$wine32_reason_file"
+        echo "install-deps: 32-bit Wine could not be installed: $apt_error;" \
+            "the 32-bit exe's tests will be skipped"
     fi
 else
     rm -f "$wine32_reason_file"

@@ -22,7 +22,7 @@ printf '%b' \
 chmod +x "$program"
 
 no() {
-    $why && echo "$1"
+    $why && echo "$*"
     exit 1
 }
 
@@ -38,11 +38,12 @@ emulator() {
         magic=$(sed -n 's/^magic //p' "$entry")
         mask=$(sed -n 's/^mask //p' "$entry")
         offset=$(sed -n 's/^offset //p' "$entry")
+        offset=${offset:-0}
         [ -n "$magic" ] || continue # an entry by file name extension
         for ((i = 0; i < ${#magic} / 2; i++)); do
             m=0xff
             [ -n "$mask" ] && m=0x${mask:2*i:2}
-            [ $((0x${header:2*(${offset:-0}+i):2} & m)) -eq $((0x${magic:2*i:2} & m)) ] || continue 2
+            [ $((0x${header:2*(offset+i):2} & m)) -eq $((0x${magic:2*i:2} & m)) ] || continue 2
         done
         echo "$(sed -n 's/^interpreter //p' "$entry") (binfmt_misc's ${entry##*/})"
         return 0
@@ -51,7 +52,8 @@ emulator() {
 }
 
 if through=$(emulator); then
-    no "32-bit programs run here only through an emulator, $through, at whose speed every 32-bit test would time out"
+    no "32-bit programs run here only through an emulator, $through," \
+        "at whose speed every 32-bit test would time out"
 fi
 "$program" >/dev/null 2>&1
 [ $? -eq 42 ] || no "this machine's kernel runs no 32-bit code: a 32-bit program gives \"Exec format error\""

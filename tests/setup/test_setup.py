@@ -19,7 +19,7 @@ case " $* " in
 *" update "*)
     [ -z "${FAIL_UPDATE:-}" ] && exit 0
     echo "Err:4 http://deb.debian.org/debian-security bookworm-security/main i386 Packages"
-    echo "  File has unexpected size (374820 != 376004). Mirror sync in progress? [IP: 1.2.3.4 80]"
+    echo "  File has unexpected size (374820 != 376004). Mirror sync in progress?"
     echo "E: Some index files failed to download. They have been ignored, or old ones used instead." >&2
     exit 100 ;;
 esac
