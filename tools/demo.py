@@ -87,10 +87,10 @@ def main():
     if headless:
         os.environ.pop("DISPLAY", None)
 
-    tracker = ["--pass", "AO-7", "--speed", args.speed, "--advance", "second"]
+    tracker = ["--pass", "NOAA 19", "--speed", args.speed, "--advance", "second"]
     with StationRig(args.build, tracker=tracker, managed_windows=not headless) as rig:
         print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}")
-        print("tracking program: simulated pass of AO-7")
+        print("tracking program: simulated pass of NOAA 19")
         rig.start_station()
         if headless:
             rig.press("chk_update")

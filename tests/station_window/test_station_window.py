@@ -315,6 +315,61 @@ class Sending(unittest.TestCase):
             self.assertTrue(all(b - a > 500 for a, b in zip(times, times[1:])), times)
 
 
+class NamesWithBlanks(unittest.TestCase):
+    """Names as the element files give them, blanks and padding included: with sending on, the
+    rotor follows the satellite, and the window shows the whole name."""
+
+    def follow_pass(self, name, padded=False):
+        sent_name = name.ljust(24) if padded else name
+        tracker = ["--pass", name, "--speed", "30", "--log-records"]
+        tracker += ["--padded"] if padded else []
+        with rig(tracker) as r:
+            r.start_station()
+            r.press("chk_update")
+            enough = wait_until(lambda: len(r.line.commands()) >= 8, timeout=30)
+            shown = r.text("txt_nombre")
+            self.assertTrue(enough, f"{len(r.line.commands())} commands; the name shows as "
+                                    f"{shown!r}, the title {r.main_window()['title']!r}")
+            ticks = answered(r)
+            log = r.tracker_requests()
+            commands = r.line.commands()
+            field = r.widgets()["txt_nombre"]["rect"]
+            shot = r.screenshot(ARTIFACTS / f"name-{name.split()[0].lower()}.png")
+            ink = r.ink_extent(shot, field, (0, 0, 255))
+        self.assertTrue(all(t["record"].startswith(b"SN" + sent_name.encode() + b" AZ")
+                            for t in ticks), ticks[-1])
+        # Every tick after the first command, up to the last one answered: the rotor points
+        # where that tick's record puts the satellite.
+        self.assertEqual([c for c in commands if c["event"] != "point"], [])
+        first = commands[0]["time"]
+        before = [t["received"] for t in ticks if t["received"] < first]
+        self.assertTrue(before, (first, log))
+        start = max(before)
+        ticks = [t for t in ticks if t["received"] >= start]
+        wrong = []
+        for tick, following in zip(ticks, ticks[1:]):
+            azimuth, elevation = RECORD_POSITION.search(tick["record"]).groups()
+            sent = [c for c in commands if tick["received"] <= c["time"] < following["received"]]
+            rotor = tuple(sent[-1]["rotor"]) if sent else None
+            if rotor != pointed(azimuth.decode(), elevation.decode()):
+                wrong.append((tick["record"], [c["text"] for c in sent], rotor))
+        self.assertGreaterEqual(len(ticks), 7)
+        self.assertEqual(wrong, [])
+        self.assertEqual(shown, name)
+        # The whole name is drawn, with room to spare: a cut one would reach the field's edge
+        # (its border, 2 pixels, and less than a letter's width).
+        width = field[2] - field[0]
+        print(f"txt_nombre: {name!r} drawn in columns {ink} of {width}", flush=True)
+        self.assertIsNotNone(ink)
+        self.assertLess(ink[1], width - 2 - 8)
+
+    def test_the_rotor_follows_a_pass_of_noaa_19(self):
+        self.follow_pass("NOAA 19")
+
+    def test_the_rotor_follows_a_pass_of_a_name_padded_to_24_columns(self):
+        self.follow_pass("SAUDISAT 1C (SO-50)", padded=True)
+
+
 class Failures(unittest.TestCase):
     """Failures show in Label1 (beneath the frames) and in the title bar."""
 

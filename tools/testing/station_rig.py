@@ -261,6 +261,18 @@ class StationRig:
         counts.sort(reverse=True)
         return counts[1][1] if len(counts) > 1 else None
 
+    def ink_extent(self, path, rect, colour):
+        """The columns, from rect's left edge, of the leftmost and rightmost pixel of one colour
+        within a screen rectangle of a screenshot; None when there is none."""
+        left, top, right, bottom = rect
+        out = subprocess.check_output(
+            ["convert", str(path), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+             "+repage", "-fill", "white", "+opaque", "rgb({},{},{})".format(*colour),
+             "-format", "%@", "info:"], text=True, stderr=subprocess.DEVNULL)
+        size, _, offset = out.strip().partition("+")
+        width, first = int(size.split("x")[0]), int(offset.split("+")[0])
+        return (first, first + width - 1) if width > 0 else None  # 0x0: none of that colour
+
     def pixel(self, path, x, y):
         """The (red, green, blue) of one pixel of a screenshot."""
         out = subprocess.check_output(
