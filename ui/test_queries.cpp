@@ -221,8 +221,10 @@ bool answerTestQuery(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     if (message == testQueryMessage(TestQuery::icon)) {
-        const HICON icon = lParam == kWarningIcon ? warningIcon(wParam) : ownIcon(window, wParam);
-        answer = reinterpret_cast<LRESULT>(icon);
+        answer = lParam == kShownIcon
+                     ? SendMessageW(window, WM_GETICON, wParam, 0)
+                     : reinterpret_cast<LRESULT>(lParam == kWarningIcon ? warningIcon(wParam)
+                                                                        : ownIcon(window, wParam));
         return true;
     }
     const bool font = message == testQueryMessage(TestQuery::font);

@@ -25,8 +25,10 @@ enum class TestQuery {
     // in goes to that window as WM_COPYDATA (dwData kFaceAnswer, UTF-16 without terminator,
     // wParam the answering window). Answer: 1 if the asker took it, 0 otherwise.
     face,
-    // wParam: ICON_SMALL or ICON_BIG; lParam: kOwnIcon or kWarningIcon. Answer: that icon's
-    // handle in the station's process, where the window's icons are compared with it.
+    // wParam: ICON_SMALL or ICON_BIG; lParam: kShownIcon, kOwnIcon or kWarningIcon. Answer:
+    // that icon's handle in the station's process: the one the window shows (WM_GETICON, which
+    // Wine answers with 0 when it comes from another process), its class's, or the system's
+    // warning sign.
     icon,
 };
 
@@ -59,6 +61,7 @@ inline constexpr LPARAM kCaptionHeights = 1;
 
 inline constexpr LPARAM kOwnIcon = 0;
 inline constexpr LPARAM kWarningIcon = 1;
+inline constexpr LPARAM kShownIcon = 2;
 
 inline constexpr ULONG_PTR kFaceAnswer = 0x76664661;  // "vfFa"
 

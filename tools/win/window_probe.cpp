@@ -20,8 +20,8 @@
 //   window_probe.exe at X Y                     the top-level window seen at a screen point
 //   window_probe.exe minimize|restore TITLE
 //   window_probe.exe ping TITLE                 how long the window takes to answer (WM_NULL)
-//   window_probe.exe icon TITLE                 the window's icons (WM_GETICON, small and big),
-//                                               its class's and the system's warning sign as its
+//   window_probe.exe icon TITLE                 the icons the window shows (small and big), its
+//                                               class's and the system's warning sign, as its
 //                                               process has them, and which of the two it shows
 //   window_probe.exe title TITLE TEXT           the pixels TEXT takes in the caption font, and
 //                                               the room Wine's title bar leaves for the title
@@ -391,8 +391,8 @@ int resources(HWND window) {
     return 0;
 }
 
-// What the station's process calls its own icon or the warning sign (kOwnIcon, kWarningIcon),
-// small or big; 0 when it does not answer.
+// The icon the window shows, its own or the warning sign (kShownIcon, kOwnIcon, kWarningIcon),
+// small or big, as the station's process has them; 0 when it does not answer.
 UINT_PTR askIcon(HWND window, WPARAM which, LPARAM kind) {
     DWORD_PTR answer = 0;
     SendMessageTimeoutW(window, testQueryMessage(TestQuery::icon), which, kind, SMTO_NORMAL,
@@ -401,9 +401,7 @@ UINT_PTR askIcon(HWND window, WPARAM which, LPARAM kind) {
 }
 
 UINT_PTR shownIcon(HWND window, WPARAM which) {
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, WM_GETICON, which, 0, SMTO_NORMAL, kAnswerMilliseconds, &answer);
-    return answer;
+    return askIcon(window, which, vorkel::ui::kShownIcon);
 }
 
 // "warning" when both of the window's icons are the system's warning sign, "own" when both are
