@@ -44,9 +44,13 @@ WARM_UP_TICKS = 30
 TEXT_SLACK_BYTES = 64
 # Linux memory moves in pages and in the C library's and Wine's own arenas.
 LINUX_SLACK_KIB = 512
+# Across the port's failures and returns the heap sits at one of two levels 716 B and 10 blocks
+# apart, whichever the count of cycles (measured: +716 after 5, -716 after 12): a level, not
+# growth. One such step is allowed, no more.
+CYCLE_SLACK_BYTES, CYCLE_SLACK_BLOCKS = 1024, 16
 
 
-def growth(start, end, ticks):
+def growth(start, end, ticks, text_slack=TEXT_SLACK_BYTES, block_slack=2):
     """Each figure at start and end, how much it grew, how much it may, and whether it held."""
     rows = []
 
@@ -64,9 +68,9 @@ def growth(start, end, ticks):
     # and another (its texts change length with the pass: measured up to 34 B and 0 blocks
     # in 10 minutes). A block kept every 16 ticks would be at least a byte a tick.
     row("heap bytes in use", w0["heap_bytes"], w1["heap_bytes"],
-        max(ticks - 1, 0) + TEXT_SLACK_BYTES, f"< 1 B per tick, +{TEXT_SLACK_BYTES} B")
-    row("heap blocks in use", w0["heap_blocks"], w1["heap_blocks"], ticks // 16 + 2,
-        "< 1 block per 16 ticks, +2")
+        max(ticks - 1, 0) + text_slack, f"< 1 B per tick, +{text_slack} B")
+    row("heap blocks in use", w0["heap_blocks"], w1["heap_blocks"], ticks // 16 + block_slack,
+        f"< 1 block per 16 ticks, +{block_slack}")
     row("handle table (Wine)", w0["handles"], w1["handles"], 0)
     row("windows", w0["windows"], w1["windows"], 0)
     row("GDI objects", w0["gdi_objects"], w1["gdi_objects"], 0)
@@ -167,7 +171,8 @@ def soak(args):
         "failure_cycles": args.cycles,
         "failure_cycles_shown": cycles_shown,
         "failure_cycle_resources": growth(cycle_first, cycle_last,
-                                          cycle_last["ticks"] - cycle_first["ticks"]),
+                                          cycle_last["ticks"] - cycle_first["ticks"],
+                                          CYCLE_SLACK_BYTES, CYCLE_SLACK_BLOCKS),
         "answer_bytes": answer_bytes,
         "heap_per_tick": {
             "bytes": (last["windows"]["heap_bytes"] - first["windows"]["heap_bytes"]) /
