@@ -6,7 +6,7 @@ With a display the operator uses the window; the rotor controller's log scrolls 
 closing the station (or Ctrl-C) ends everything. Without a display (or with --headless) it runs
 on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
 With --pictures DIR it also saves the README's pictures there: the main window during the pass,
-the about box, and the main window widened after the tracking program has gone.
+the about box, and the main window at its normal size after the tracking program has gone.
 """
 
 import os
@@ -18,7 +18,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
 from driver_args import tool_arguments  # noqa: E402
-from station_rig import BOX_TITLE, TITLE, StationRig  # noqa: E402
+from station_rig import BOX_TITLE, FAILURE_TITLE, TITLE, StationRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
 
@@ -45,8 +45,8 @@ def crop_window(rig, shot, window, path):
 
 
 def save_pictures(rig, folder):
-    """The main window as the pass goes on, the about box beside it, then the main window
-    widened while every tick fails."""
+    """The main window as the pass goes on, the about box beside it, then the main window at
+    its normal size while every tick fails."""
     folder.mkdir(parents=True, exist_ok=True)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, rig.main_window(), folder / "main-window.png")
@@ -57,14 +57,11 @@ def save_pictures(rig, folder):
     time.sleep(1)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, box, folder / "about-box.png")
-    # A failure: the tracking program gone. Only the title tells, and only in a window widened
-    # enough to show it whole.
+    # A failure: the tracking program gone. The title's start and the icon tell.
     rig.probe("close", BOX_TITLE)
     rig.stop_tracker()
     rig.probe("move", TITLE, 0, 0)
-    window = rig.main_window()
-    rig.probe("resize", TITLE, 420, window["rect"][3] - window["rect"][1])
-    wait_until(lambda: rig.main_window()["title"].endswith("Un error ha ocurrido..."), timeout=5)
+    wait_until(lambda: rig.main_window()["title"] == FAILURE_TITLE, timeout=5)
     time.sleep(0.5)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, rig.main_window(), folder / "failure-title.png")
