@@ -542,27 +542,6 @@ TEST_F(RawServerTest, ALateAnswerIsNeverTakenForTheNextOne) {
     EXPECT_EQ(link_.answersIgnored(), 1);
 }
 
-TEST_F(RawServerTest, AServerThatLostAnAnswerIsBelievedAgain) {
-    RawDdeServer server({.firstAnswerLost = true});
-    ASSERT_TRUE(server.started());
-    open();
-    const double start = nowMs();
-    EXPECT_FALSE(link_.request().ok());
-    // Each later answer is first counted for the request that got none, until that one is
-    // given up; then the link follows the server again.
-    Status status = Status::failure("not asked");
-    while (!status.ok() && nowMs() - start < 20000) {
-        pumpMessages(500);
-        status = link_.request();
-    }
-    ASSERT_TRUE(status.ok()) << status.text();
-    EXPECT_GT(nowMs() - start, 9000);
-    EXPECT_EQ(link_.last(), L"raw " + std::to_wstring(server.requests.load()));
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(link_.request().ok());
-    }
-}
-
 TEST_F(RawServerTest, ServerWindowVanishingEndsTheConversationForGood) {
     std::optional<RawDdeServer> server(std::in_place, RawDdeServer::Behaviour{});
     ASSERT_TRUE(server->started());
