@@ -81,6 +81,7 @@ DdeConversation conversationIn(State state) {
 }
 
 struct InState {
+    const char* name;
     State state;
     bool open;
     std::optional<std::string_view> whyCannotAsk;
@@ -137,14 +138,17 @@ constexpr std::string_view kNotOpen = "no conversation open";
 INSTANTIATE_TEST_SUITE_P(
     AllStates, MessagesInState,
     ::testing::Values(
-        InState{State::NotConnected, false, kNotOpen, false, Ack::Late, false, State::NotConnected},
-        InState{State::Connecting, false, kNotOpen, false, Ack::Late, true, State::Ended},
-        InState{State::Ready, true, std::nullopt, false, Ack::Late, true, State::Ended},
-        InState{State::Waiting, true, kUnderWay, true, Ack::Refusal, true, State::Ended},
-        InState{State::Answered, true, kUnderWay, false, Ack::Late, true, State::Ended},
+        InState{"NotConnected", State::NotConnected, false, kNotOpen, false, Ack::Late, false,
+                State::NotConnected},
+        InState{"Connecting", State::Connecting, false, kNotOpen, false, Ack::Late, true,
+                State::Ended},
+        InState{"Ready", State::Ready, true, std::nullopt, false, Ack::Late, true, State::Ended},
+        InState{"Waiting", State::Waiting, true, kUnderWay, true, Ack::Refusal, true, State::Ended},
+        InState{"Answered", State::Answered, true, kUnderWay, false, Ack::Late, true, State::Ended},
         // Our goodbye is out: the partner's is its answer, not to be answered again.
-        InState{State::Closing, true, kEnded, false, Ack::Late, false, State::Ended},
-        InState{State::Ended, false, kEnded, false, Ack::Late, false, State::Ended}));
+        InState{"Closing", State::Closing, true, kEnded, false, Ack::Late, false, State::Ended},
+        InState{"Ended", State::Ended, false, kEnded, false, Ack::Late, false, State::Ended}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DdeConversation, OnlyANegativeAckFromThePartnerIsAnAnswer) {
     DdeConversation c = conversationIn(State::Waiting);
@@ -241,6 +245,7 @@ TEST_P(AnswerMemory, GoesBackByItsFlags) {
             const DdeConversation::DataActions a =
                 c.dataIn(fromPartner, flags, m.receiverOwnsCopies, 30);
             EXPECT_EQ(a.take, fromPartner && response && m.flags.has_value());
+            EXPECT_EQ(c.answersIgnored(), a.take ? 0 : 1);
             EXPECT_EQ(a.free, m.free);
             EXPECT_EQ(a.acknowledge, m.acknowledge);
         }
