@@ -73,13 +73,20 @@ TEST_F(LinkTest, TopicMustNameApplicationAndTopic) {
     EXPECT_FALSE(link_.setTopic(std::wstring(L"Orb\0tron|Tracking", 17)).ok());
     EXPECT_FALSE(link_.setTopic(std::wstring(256, L'A') + L"|Tracking").ok());
     EXPECT_TRUE(link_.setTopic(std::wstring(255, L'A') + L"|Tracking").ok());
-    EXPECT_FALSE(link_.setItem(L"").ok());
+    // In the one form of failure reasons: what was being done, to what, and why.
+    EXPECT_EQ(link_.setTopic(L"Orbitron").text(),
+              "setting the DDE topic \"Orbitron\": not of the form application|topic");
+    EXPECT_EQ(link_.setTopic(L"|Tracking").text(),
+              "setting the DDE topic \"|Tracking\": application or topic empty or unusable as a "
+              "DDE name");
+    EXPECT_EQ(link_.setItem(L"").text(),
+              "setting the DDE item \"\": empty or unusable as a DDE name");
     EXPECT_TRUE(link_.setTopic(L"Orbitron|Tracking").ok());
     EXPECT_TRUE(link_.setItem(L"TrackingData").ok());
 }
 
 TEST_F(LinkTest, OpeningNeedsTopicAndItem) {
-    EXPECT_FALSE(link_.openManual().ok());
+    EXPECT_EQ(link_.openManual().text(), "connecting over DDE: no topic or item set");
     EXPECT_FALSE(link_.request().ok());
 }
 
