@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <new>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "links/record_bytes.h"
@@ -41,6 +43,10 @@ bool validName(std::wstring_view name) {
            name.find(L'\0') == std::wstring_view::npos;
 }
 
+std::string quoted(std::wstring_view name) {
+    return '"' + utf8FromWide(name) + '"';
+}
+
 bool registerWindowClass(WNDPROC windowProc) {
     static const bool registered = [windowProc] {
         WNDCLASSEXW wc{};
@@ -65,76 +71,8 @@ bool receiverOwnsCopies() {
 
 }  // namespace
 
-// --- The conversation's state ----------------------------------------------------------------
-
-// An event that does not fit the state leaves it as it is.
-DdeClient::State DdeClient::next(State state, Event event) noexcept {
-    const bool open = state == State::Ready || state == State::Waiting || state == State::Answered;
-    switch (event) {
-        case Event::InitiateSent:
-            return state == State::NotConnected ? State::Connecting : state;
-        case Event::Connected:
-            return state == State::Connecting ? State::Ready : state;
-        case Event::NoServer:
-            return state == State::Connecting ? State::NotConnected : state;
-        case Event::RequestSent:
-            return state == State::Ready ? State::Waiting : state;
-        case Event::AnswerIn:
-            return state == State::Waiting ? State::Answered : state;
-        case Event::RequestDone:
-            return state == State::Waiting || state == State::Answered ? State::Ready : state;
-        case Event::GoodbyeSent:
-            return open ? State::Closing : state;
-        case Event::PartnerEnded:
-        case Event::PartnerGone:
-            return state == State::NotConnected ? state : State::Ended;
-    }
-    return state;
-}
-
-void DdeClient::advance(Event event) noexcept {
-    state_ = next(state_, event);
-    if (event == Event::RequestSent || event == Event::RequestDone) {
-        reply_.reset();
-    }
-    if (state_ == State::Ended) {
-        backlog_.clear();  // nothing more will be answered
-    }
-}
-
 bool DdeClient::conversationOpen() const {
-    return state_ != State::NotConnected && state_ != State::Connecting && state_ != State::Ended;
-}
-
-void DdeClient::Backlog::start(DWORD now) noexcept {
-    unanswered_ = 0;
-    lastTakenAt_ = now;
-    lateSinceTaken_ = false;
-}
-
-void DdeClient::Backlog::requestSent(DWORD now) noexcept {
-    // A server that answers, but only ever late, has most likely lost an answer (or answers
-    // a request's worth behind): after a while its answers are believed again, or every later
-    // answer would be counted as late for good. (Elapsed time by unsigned difference: right
-    // across the tick count's wrap.)
-    if (unanswered_ > 0 && lateSinceTaken_ && now - lastTakenAt_ > kForgetUnansweredMs) {
-        unanswered_ = 0;
-        lateSinceTaken_ = false;
-    }
-    ++unanswered_;
-}
-
-bool DdeClient::Backlog::answerIn(bool awaited, DWORD now) noexcept {
-    if (unanswered_ == 0) {
-        return false;
-    }
-    if (--unanswered_ == 0 && awaited) {
-        lastTakenAt_ = now;
-        lateSinceTaken_ = false;
-        return true;
-    }
-    lateSinceTaken_ = true;
-    return false;
+    return conversation_.open();
 }
 
 // --- The link's window and what the partner sends it -----------------------------------------
@@ -155,19 +93,22 @@ void DdeClient::sayGoodbyeAndWait() noexcept {
     if (!PostMessageW(server_, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0)) {
         return;
     }
-    advance(Event::GoodbyeSent);
+    conversation_.goodbyeSent();
     // The window stays until the partner has answered the goodbye, so that answers still on
     // their way are taken in and their memory freed. Only the link's own messages are
     // handled: the rest of the program may be closing. Elapsed time by unsigned difference:
     // right across the tick count's wrap (XP has no 64-bit count).
     const DWORD start = GetTickCount();
-    while (state_ == State::Closing && !partnerGone()) {
+    const auto closing = [this] {
+        return conversation_.state() == DdeConversation::State::Closing;
+    };
+    while (closing() && !partnerGone()) {
         MSG message;
-        while (state_ == State::Closing && PeekMessageW(&message, window_.get(), 0, 0, PM_REMOVE)) {
+        while (closing() && PeekMessageW(&message, window_.get(), 0, 0, PM_REMOVE)) {
             DispatchMessageW(&message);
         }
         const DWORD elapsed = GetTickCount() - start;
-        if (state_ != State::Closing || elapsed >= kAnswerTimeoutMs) {
+        if (!closing() || elapsed >= kAnswerTimeoutMs) {
             break;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE,
@@ -202,7 +143,7 @@ LRESULT CALLBACK DdeClient::windowProc(HWND window, UINT message, WPARAM wParam,
         const HWND from = reinterpret_cast<HWND>(wParam);
         switch (message) {
             case WM_DDE_ACK:
-                if (link->state_ == State::Connecting) {
+                if (link->conversation_.state() == DdeConversation::State::Connecting) {
                     link->onInitiateAck(from, lParam);
                 } else {
                     link->onAck(from, lParam);
@@ -234,11 +175,15 @@ void DdeClient::onInitiateAck(HWND from, LPARAM lParam) noexcept {
     // ours to delete.
     GlobalDeleteAtom(LOWORD(lParam));
     GlobalDeleteAtom(HIWORD(lParam));
-    if (server_ == nullptr) {
-        server_ = from;
-    } else if (from != server_) {
-        // One conversation is enough; the others are ended politely.
-        PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
+    switch (DdeConversation::serverAnswered(server_ != nullptr, from == server_)) {
+        case DdeConversation::ServerAnswer::Take:
+            server_ = from;
+            break;
+        case DdeConversation::ServerAnswer::SayGoodbye:
+            PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
+            break;
+        case DdeConversation::ServerAnswer::Nothing:
+            break;
     }
 }
 
@@ -252,19 +197,10 @@ void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
     if (!UnpackDDElParam(WM_DDE_ACK, lParam, &status, &item)) {
         return;
     }
-    // A positive acknowledgement is no answer to a request: Wine's DDEML servers send one
-    // after the data, naming the item with the very atom that came with the data, which was
-    // deleted then. A negative one is the refusal, and its atom is ours to delete.
-    if ((status & DDE_FACK) != 0) {
-        return;
-    }
-    GlobalDeleteAtom(static_cast<ATOM>(item));
-    if (backlog_.answerIn(state_ == State::Waiting, GetTickCount())) {
-        reply_.emplace();
-        reply_->refused = true;
-        advance(Event::AnswerIn);
-    } else {
-        ++answersIgnored_;
+    const ATOM itemAtom = static_cast<ATOM>(item);
+    const bool positive = (status & DDE_FACK) != 0;
+    if (conversation_.ackIn(true, positive, GetTickCount()) != DdeConversation::Ack::Ignored) {
+        GlobalDeleteAtom(itemAtom);  // a refusal's atom is ours
     }
 }
 
@@ -278,43 +214,40 @@ void DdeClient::onData(HWND from, LPARAM lParam) noexcept {
     GlobalAtom itemAtom(static_cast<ATOM>(item));
     const HGLOBAL data = reinterpret_cast<HGLOBAL>(memory);
 
-    bool release = false;
-    bool ackRequested = false;
-    if (const auto* header = static_cast<const DDEDATA*>(data ? GlobalLock(data) : nullptr)) {
-        release = header->fRelease != 0;
-        ackRequested = header->fAckReq != 0;
-        if (fromPartner(from) && header->fResponse != 0 &&
-            backlog_.answerIn(state_ == State::Waiting, GetTickCount())) {
+    const auto* header = static_cast<const DDEDATA*>(data ? GlobalLock(data) : nullptr);
+    std::optional<DdeConversation::DataFlags> flags;
+    if (header != nullptr) {
+        flags.emplace();
+        flags->response = header->fResponse != 0;
+        flags->release = header->fRelease != 0;
+        flags->ackRequested = header->fAckReq != 0;
+    }
+    const DdeConversation::DataActions actions =
+        conversation_.dataIn(fromPartner(from), flags, receiverOwnsCopies(), GetTickCount());
+    if (header != nullptr) {
+        if (actions.take) {
             takeReply(*header, GlobalSize(data));
-        } else {
-            ++answersIgnored_;
         }
         GlobalUnlock(data);
-    } else {
-        ++answersIgnored_;
     }
-
-    // The memory goes back by the rule its flags state: the receiver frees it when told to
-    // (fRelease); otherwise the sender does, once it has the acknowledgement it asked for.
-    if (data != nullptr && (release || receiverOwnsCopies())) {
+    if (data != nullptr && actions.free) {
         GlobalFree(data);
     }
-    if (ackRequested) {
+    if (actions.acknowledge) {
         acknowledge(from, packed, itemAtom);
     }
 }
 
 void DdeClient::takeReply(const DDEDATA& data, SIZE_T size) noexcept {
-    Reply reply;
+    DdeConversation::Reply reply;
     reply.size = size >= kDataHeaderBytes ? size - kDataHeaderBytes : 0;
-    reply.format = static_cast<UINT>(static_cast<unsigned short>(data.cfFormat));
+    reply.format = static_cast<unsigned short>(data.cfFormat);
     try {
         reply.bytes.emplace(reinterpret_cast<const char*>(data.Value), bytesToRead(reply.size));
     } catch (const std::bad_alloc&) {
         reply.bytes.reset();
     }
-    reply_ = std::move(reply);
-    advance(Event::AnswerIn);
+    conversation_.answered(std::move(reply));
 }
 
 void DdeClient::acknowledge(HWND to, PackedDdeParam& data, GlobalAtom& item) noexcept {
@@ -328,14 +261,9 @@ void DdeClient::acknowledge(HWND to, PackedDdeParam& data, GlobalAtom& item) noe
 }
 
 void DdeClient::onTerminate(HWND from) noexcept {
-    if (!fromPartner(from) || state_ == State::Ended) {
-        return;  // e.g. a second server answering our goodbye to it
-    }
-    if (state_ != State::Closing) {
-        // The partner ends the conversation: it is answered in kind and never made again.
+    if (conversation_.terminateIn(fromPartner(from))) {
         PostMessageW(server_, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.get()), 0);
     }
-    advance(Event::PartnerEnded);
 }
 
 // --- Naming and connecting -------------------------------------------------------------------
@@ -353,22 +281,21 @@ Status DdeClient::windowsFailure(std::string_view doing, unsigned long code) con
 }
 
 Status DdeClient::goneFailure() {
-    advance(Event::PartnerGone);
-    return failure("requesting", "the tracking program has gone");
+    return failure("requesting", conversation_.partnerVanished());
 }
 
 Status DdeClient::setTopic(const std::wstring& applicationAndTopic) {
     const std::size_t bar = applicationAndTopic.find(L'|');
     if (bar == std::wstring::npos ||
         applicationAndTopic.find(L'|', bar + 1) != std::wstring::npos) {
-        return Status::failure("DDE topic \"" + utf8FromWide(applicationAndTopic) +
-                               "\" is not of the form application|topic");
+        return Status::failure("setting the DDE topic", quoted(applicationAndTopic),
+                               "not of the form application|topic");
     }
     std::wstring application = applicationAndTopic.substr(0, bar);
     std::wstring topic = applicationAndTopic.substr(bar + 1);
     if (!validName(application) || !validName(topic)) {
-        return Status::failure("DDE topic \"" + utf8FromWide(applicationAndTopic) +
-                               "\" has an empty or unusable name");
+        return Status::failure("setting the DDE topic", quoted(applicationAndTopic),
+                               "application or topic empty or unusable as a DDE name");
     }
     application_ = std::move(application);
     topic_ = std::move(topic);
@@ -377,7 +304,8 @@ Status DdeClient::setTopic(const std::wstring& applicationAndTopic) {
 
 Status DdeClient::setItem(const std::wstring& item) {
     if (!validName(item)) {
-        return Status::failure("DDE item \"" + utf8FromWide(item) + "\" is empty or unusable");
+        return Status::failure("setting the DDE item", quoted(item),
+                               "empty or unusable as a DDE name");
     }
     item_ = item;
     return Status::success();
@@ -388,14 +316,14 @@ Status DdeClient::openManual() {
 }
 
 Status DdeClient::connect() {
-    if (state_ == State::Ended) {
+    if (conversation_.state() == DdeConversation::State::Ended) {
         return failure("connecting to", "the conversation has ended");
     }
-    if (state_ != State::NotConnected) {
+    if (conversation_.state() != DdeConversation::State::NotConnected) {
         return Status::success();
     }
     if (application_.empty() || item_.empty()) {
-        return Status::failure("connecting over DDE: no topic or item set");
+        return Status::failure("connecting over DDE", "", "no topic or item set");
     }
     if (Status made = makeWindow(); !made.ok()) {
         return made;
@@ -406,18 +334,14 @@ Status DdeClient::connect() {
         return windowsFailure("connecting to", GetLastError());
     }
     // Every server of that name and topic answers while this call lasts; the first one wins.
-    advance(Event::InitiateSent);
+    conversation_.initiateSent();
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(HWND_BROADCAST, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(window_.get()),
                         MAKELPARAM(application.get(), topic.get()), SMTO_ABORTIFHUNG,
                         kInitiateTimeoutMs, &ignored);
-    if (server_ == nullptr) {
-        advance(Event::NoServer);
-        return failure("connecting to", "no DDE server answers");
-    }
-    advance(Event::Connected);
-    backlog_.start(GetTickCount());
-    return Status::success();
+    conversation_.initiateOver(server_ != nullptr, GetTickCount());
+    return server_ != nullptr ? Status::success()
+                              : failure("connecting to", "no DDE server answers");
 }
 
 // --- A request, step by step -----------------------------------------------------------------
@@ -430,7 +354,7 @@ Status DdeClient::request(std::wstring& record) {
         // From here on the request is under way, and over when this returns, however it ends.
         struct Done {
             DdeClient& link;
-            ~Done() { link.advance(Event::RequestDone); }
+            ~Done() { link.conversation_.requestDone(); }
         } done{*this};
         if (Status sent = sendRequest(); !sent.ok()) {
             return sent;
@@ -441,20 +365,8 @@ Status DdeClient::request(std::wstring& record) {
 }
 
 Status DdeClient::checkCanAsk() {
-    switch (state_) {
-        case State::Ready:
-            break;
-        case State::Waiting:
-        case State::Answered:
-            return failure("requesting", "another request is under way");
-        case State::Closing:
-        case State::Ended:
-            return failure("requesting", "the conversation has ended");
-        case State::NotConnected:
-        case State::Connecting:
-            return failure("requesting", "no conversation open");
-    }
-    return partnerGone() ? goneFailure() : Status::success();
+    const std::optional<std::string_view> why = conversation_.whyCannotAsk(partnerGone());
+    return why ? failure("requesting", *why) : Status::success();
 }
 
 Status DdeClient::sendRequest() {
@@ -470,16 +382,18 @@ Status DdeClient::sendRequest() {
     }
     item.release();  // the server deletes it with its answer
     packed.release();
-    backlog_.requestSent(GetTickCount());
-    advance(Event::RequestSent);
+    conversation_.requestSent(GetTickCount());
     return Status::success();
 }
 
 void DdeClient::waitForAnswer() {
+    const auto waiting = [this] {
+        return conversation_.state() == DdeConversation::State::Waiting;
+    };
     const DWORD start = GetTickCount();
     for (;;) {
         MSG message;
-        while (state_ == State::Waiting && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (waiting() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 PostQuitMessage(static_cast<int>(message.wParam));  // for the program's loop
                 return;
@@ -488,7 +402,7 @@ void DdeClient::waitForAnswer() {
             DispatchMessageW(&message);
         }
         const DWORD elapsed = GetTickCount() - start;
-        if (state_ != State::Waiting || elapsed >= kAnswerTimeoutMs || partnerGone()) {
+        if (!waiting() || elapsed >= kAnswerTimeoutMs || partnerGone()) {
             return;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE,
@@ -498,21 +412,11 @@ void DdeClient::waitForAnswer() {
 }
 
 Status DdeClient::readAnswer(std::wstring& record) {
-    // An answer that came before the partner ended the conversation still counts.
-    if (reply_) {
-        return reply_->refused ? failure("requesting", "refused by the tracking program")
-                               : readRecord(*reply_, record);
-    }
-    if (state_ == State::Ended) {
-        return failure("requesting", "the tracking program has ended the conversation");
-    }
-    if (partnerGone()) {
-        return goneFailure();
-    }
-    return failure("requesting", "no answer in time");
+    const std::optional<std::string_view> why = conversation_.whyNoRecord(partnerGone());
+    return why ? failure("requesting", *why) : readRecord(*conversation_.reply(), record);
 }
 
-Status DdeClient::readRecord(const Reply& reply, std::wstring& record) {
+Status DdeClient::readRecord(const DdeConversation::Reply& reply, std::wstring& record) {
     if (reply.format != CF_TEXT) {
         return failure("requesting",
                        "answer in clipboard format " + std::to_string(reply.format) + ", not text");

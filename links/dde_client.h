@@ -13,10 +13,10 @@
 #include <dde.h>
 // clang-format on
 
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "links/dde_conversation.h"
 #include "links/label_link.h"
 #include "win/dde_handles.h"
 
@@ -33,8 +33,10 @@ namespace vorkel {
 //   requests in order, so the link counts the requests still unanswered. When for 10 s every
 //   answer has come late, the count is given up: the server has most likely lost an answer.)
 //
-// Failures are texts of the form "requesting Orbitron|Tracking!TrackingData: why", where why is
-// "error N: " and the system's text for a Windows error, and words for the rest.
+// Failures are in the one form (Status::failure): what was being done, to what, and why, e.g.
+// "requesting Orbitron|Tracking!TrackingData: no answer in time" or "setting the DDE item "":
+// empty or unusable as a DDE name". The why is "error N: " and the system's text for a Windows
+// error, and words for the rest.
 class DdeClient final : public RecordTransport {
   public:
     // A whole tick (this request plus the rotor command) must fit well inside its second even
@@ -64,59 +66,9 @@ class DdeClient final : public RecordTransport {
     // True from a successful openManual() until the tracking program ends the conversation.
     bool conversationOpen() const;
     // Answers that came in after their request had timed out, or that nobody asked for.
-    int answersIgnored() const { return answersIgnored_; }
+    int answersIgnored() const { return conversation_.answersIgnored(); }
 
   private:
-    // The conversation's state; every change of it goes through advance().
-    enum class State {
-        NotConnected,  // no conversation yet (openManual() may try again)
-        Connecting,    // the initiate is out: servers answer while openManual() sends it
-        Ready,         // open, no request under way
-        Waiting,       // a request is out and its answer not yet in
-        Answered,      // the request under way has its answer (data or refusal) in reply_
-        Closing,       // our goodbye is out; the partner's is awaited
-        Ended,         // over for good: the partner ended it or went away, or answered goodbye
-    };
-    enum class Event {
-        InitiateSent,
-        Connected,  // a server took the initiate
-        NoServer,   // the initiate is over and no server took it
-        RequestSent,
-        AnswerIn,  // the answer to the request under way, not a late one
-        RequestDone,
-        GoodbyeSent,
-        PartnerEnded,  // its WM_DDE_TERMINATE: the end, or the answer to ours
-        PartnerGone,   // its window vanished without a goodbye
-    };
-    static State next(State state, Event event) noexcept;
-    void advance(Event event) noexcept;
-
-    // What the server answered to the request under way.
-    struct Reply {
-        bool refused = false;
-        UINT format = CF_TEXT;
-        SIZE_T size = 0;                   // bytes of the value, as the memory's size says
-        std::optional<std::string> bytes;  // the first bytesToRead(size); none if not copied
-    };
-
-    // A server answers its requests in order: counting the requests it has not answered tells
-    // the answer to the request under way from a late one.
-    class Backlog {
-      public:
-        void start(DWORD now) noexcept;
-        void requestSent(DWORD now) noexcept;
-        // Counts an answer to the oldest request still open; true when it answers the request
-        // under way (`awaited`: one is waiting).
-        bool answerIn(bool awaited, DWORD now) noexcept;
-        void clear() noexcept { unanswered_ = 0; }
-
-      private:
-        static constexpr DWORD kForgetUnansweredMs = 10000;
-        int unanswered_ = 0;           // the request under way included
-        DWORD lastTakenAt_ = 0;        // when an answer last was the one awaited (tick count)
-        bool lateSinceTaken_ = false;  // and whether late answers have come since
-    };
-
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
     void onInitiateAck(HWND from, LPARAM lParam) noexcept;
@@ -137,7 +89,7 @@ class DdeClient final : public RecordTransport {
     // Handles the messages of the whole thread until the answer is in or the time is up.
     void waitForAnswer();
     Status readAnswer(std::wstring& record);
-    Status readRecord(const Reply& reply, std::wstring& record);
+    Status readRecord(const DdeConversation::Reply& reply, std::wstring& record);
 
     // "requesting Orbitron|Tracking!TrackingData: why"
     Status failure(std::string_view doing, std::string_view why) const;
@@ -152,10 +104,7 @@ class DdeClient final : public RecordTransport {
 
     win::DdeWindow window_;
     HWND server_ = nullptr;  // the tracking program's end of the conversation
-    State state_ = State::NotConnected;
-    std::optional<Reply> reply_;
-    Backlog backlog_;
-    int answersIgnored_ = 0;
+    DdeConversation conversation_;
 };
 
 }  // namespace vorkel

@@ -1,5 +1,6 @@
 // Any tracking record, however malformed, goes through the whole tick's logic without a crash
-// and yields only well-formed commands.
+// and yields only well-formed commands. The same bytes, read as the messages and steps of a DDE
+// conversation, never make it take an answer that no request awaits.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include "core/number_text.h"
 #include "core/pointing.h"
 #include "core/tracking_record.h"
+#include "links/dde_conversation.h"
 
 namespace {
 
@@ -33,6 +35,62 @@ void checkCommand(const std::wstring& command) {
         elevation = elevation * 10 + (command[5 + k] - L'0');
     }
     require(azimuth <= 359 && elevation <= 180);
+}
+
+// Each byte one thing that happens to the conversation, its time a few milliseconds on.
+void converse(const std::uint8_t* data, std::size_t size) {
+    using vorkel::DdeConversation;
+    using State = DdeConversation::State;
+    DdeConversation c;
+    DdeConversation::Ticks now = 0xFFFFF000u;  // the tick count's wrap comes early on
+    for (std::size_t k = 0; k < size; ++k) {
+        const unsigned byte = data[k];
+        now += (byte >> 4) * 700u;  // up to 10.5 s a step: late answers get forgotten
+        const bool partner = (byte & 8) != 0;
+        const State before = c.state();
+        const int ignored = c.answersIgnored();
+        bool taken = false;
+        switch (byte & 7) {
+            case 0:
+                c.initiateSent();
+                c.initiateOver(partner, now);
+                break;
+            case 1:
+                if (!c.whyCannotAsk(false)) {
+                    c.requestSent(now);
+                }
+                break;
+            case 2: {
+                const DdeConversation::DataFlags flags{.response = true, .release = partner};
+                taken = c.dataIn(true, flags, false, now).take;
+                if (taken) {
+                    c.answered({});
+                }
+                break;
+            }
+            case 3:
+                taken = c.ackIn(partner, false, now) == DdeConversation::Ack::Refusal;
+                break;
+            case 4:
+                c.requestDone();
+                break;
+            case 5:
+                (void)c.terminateIn(partner);
+                break;
+            case 6:
+                c.goodbyeSent();
+                break;
+            default:
+                (void)c.whyNoRecord(partner);
+                break;
+        }
+        // Only a waiting request takes an answer, and it holds it until the next one.
+        require(!taken || (before == State::Waiting && c.state() == State::Answered));
+        require(c.answersIgnored() >= ignored);
+        require(c.state() != State::Answered || c.reply().has_value());
+        require(c.open() == (c.state() == State::Ready || c.state() == State::Waiting ||
+                             c.state() == State::Answered || c.state() == State::Closing));
+    }
 }
 
 }  // namespace
@@ -75,5 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const double difference = *again - *number;
         require((difference < 0 ? -difference : difference) <= scale * 1e-14);
     }
+    converse(data, size);
     return 0;
 }

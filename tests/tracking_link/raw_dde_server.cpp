@@ -145,10 +145,6 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             UnpackDDElParam(WM_DDE_REQUEST, lParam, &format, &item);
             FreeDDElParam(WM_DDE_REQUEST, lParam);
             const int number = ++requests;
-            if (number == 1 && behaviour_.firstAnswerLost) {
-                GlobalDeleteAtom(static_cast<ATOM>(item));
-                return 0;
-            }
             if (number == 1 && behaviour_.firstAnswerDelayMs > 0) {
                 Sleep(behaviour_.firstAnswerDelayMs);
             }

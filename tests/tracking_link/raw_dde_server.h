@@ -24,9 +24,8 @@ class RawDdeServer {
         // it once acknowledged (fAckReq).
         bool release = true;
         bool ackRequested = false;
-        // The answer to the first request comes this late, or never.
+        // The answer to the first request comes this late.
         DWORD firstAnswerDelayMs = 0;
-        bool firstAnswerLost = false;
     };
 
     explicit RawDdeServer(Behaviour behaviour);
