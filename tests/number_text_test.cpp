@@ -104,13 +104,5 @@ TEST(TextFromNumber, ReadsBackToTheSameValue) {
     }
 }
 
-TEST(WholeDegrees, RoundsTowardMinusInfinity) {
-    EXPECT_EQ(wholeDegrees(45.6), 45);
-    EXPECT_EQ(wholeDegrees(-5.6), -6);
-    EXPECT_EQ(wholeDegrees(-0.2), -1);
-    EXPECT_EQ(wholeDegrees(*numberFromText(L" .5")), 0);
-    EXPECT_EQ(wholeDegrees(180), 180);
-}
-
 }  // namespace
 }  // namespace vorkel

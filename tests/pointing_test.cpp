@@ -73,9 +73,5 @@ TEST(PointCommand, NumberOutOfRangeFails) {
     EXPECT_FALSE(pointCommand(L"0", L"-1E400"));
 }
 
-TEST(StopCommand, IsSAndCarriageReturn) {
-    EXPECT_EQ(stopCommand(), L"S\r");
-}
-
 }  // namespace
 }  // namespace vorkel

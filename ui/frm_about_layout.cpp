@@ -15,8 +15,8 @@ constexpr wchar_t kDescription[] =
 
 // The etched look of a dialog separator: a grey line over the top row of a wider white one.
 constexpr std::array<Line, 2> kSeparator = {{
-    {L"Line1", 0, rgb(255, 255, 255), 2, 120, 5040, 1560},
-    {L"Line1", 1, rgb(128, 128, 128), 1, 120, 5040, 1560},
+    {rgb(255, 255, 255), 2, 120, 5040, 1560},
+    {rgb(128, 128, 128), 1, 120, 5040, 1560},
 }};
 
 }  // namespace

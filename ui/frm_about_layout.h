@@ -23,8 +23,6 @@ enum ControlId : int {
 
 // One straight horizontal line of the separator, from left to right at top, in twips.
 struct Line {
-    const wchar_t* name;
-    int index;
     Colour colour;
     int widthPixels;
     int left;

@@ -1,4 +1,5 @@
-// One move-only owner for every kind of Win32 handle: files, GDI objects, DDEML handles.
+// One move-only owner for every kind of Win32 handle: files, local memory, GDI objects, windows,
+// global atoms and packed DDE message parameters.
 #pragma once
 
 #include <utility>

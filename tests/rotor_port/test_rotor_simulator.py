@@ -34,8 +34,8 @@ def read(controller, *chunks):
 
 
 def sign_positions_command(azimuth, elevation):
-    """The point command as the station once wrote it, a sign position before each number and
-    no padding ("W 123  45" CR): kept here only as the fault the controllers are tested with."""
+    """A point command with a sign position before each number and no padding ("W 123  45"
+    CR): the form a controller that reads digits by position mistakes for another position."""
     def degrees(value):
         return (b"-" if value < 0 else b" ") + str(abs(value)).encode()
     return b"W" + degrees(azimuth) + b" " + degrees(elevation) + b"\r"

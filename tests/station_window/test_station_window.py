@@ -124,8 +124,9 @@ class WorkedExample(unittest.TestCase):
         code, out = self.rig.probe("stray", TITLE, IDS["Label2"], 200)
         after = self.rig.probe("resources", TITLE)[1]
         stray = json.loads(out.strip().splitlines()[-1])
-        # WM_APP+1 to +4, where the queries once were, are no queries; a face nobody collects
-        # is not taken, and the station keeps nothing of 200 such answers.
+        # Messages from WM_APP+1 to +4 sent by another program are no queries of ours and get
+        # no answer; a face nobody collects is not taken, and the station keeps nothing of 200
+        # such answers.
         self.assertEqual(stray["app_answers"], [0, 0, 0, 0])
         self.assertEqual((stray["faces_sent"], stray["faces_taken"]), (200, 0))
         heap = [json.loads(o.strip().splitlines()[-1])["heap_bytes"] for o in (before, after)]
