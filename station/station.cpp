@@ -53,12 +53,15 @@ Status Station::prepare() {
 }
 
 void Station::runTrackingTick() {
-    if (tickRunning_) {
+    if (tickRunning_ || ended_) {
         return;  // a tick delivered while the last one waits for the tracking program is dropped
     }
     tickRunning_ = true;
     view_.raiseTopmost();
     const Status outcome = withoutExceptions([this] { return trackOnce(); });
+    if (!view_.sendTicked()) {
+        releasePort();  // switched off meanwhile, whatever became of the tick
+    }
     if (outcome.ok()) {
         view_.showFailure({});
     } else {
@@ -126,8 +129,13 @@ void Station::stopRotor() {
         ++stopsPending_;  // runs as soon as the current tick ends, never inside it
         return;
     }
-    if (const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
-        !sent.ok()) {
+    if (ended_) {
+        return;
+    }
+    const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
+    // Sending goes off with Stop, so the port is free again whether or not the command went.
+    releasePort();
+    if (!sent.ok()) {
         // The rotor may still be turning: sending stays on so the operator sees nothing changed.
         showError(sent);
         return;
@@ -135,14 +143,39 @@ void Station::stopRotor() {
     view_.untickSend();
 }
 
-Status Station::sendToRotor(const std::wstring& command) {
-    if (Status s = port_.open(); !s.ok()) {
-        return s;
+void Station::sendingSwitched() {
+    // During a tick the switch is read again as that tick ends.
+    if (!tickRunning_ && !view_.sendTicked()) {
+        releasePort();
     }
-    // Closed on every path: a port left open after a failed write would refuse the next command.
+}
+
+void Station::endStation() {
+    ended_ = true;
+    releasePort();
+}
+
+Status Station::sendToRotor(const std::wstring& command) {
+    if (!portOpen_) {
+        if (Status s = port_.open(); !s.ok()) {
+            return s;
+        }
+        portOpen_ = true;
+    }
     const Status written = port_.write(command);
-    port_.close();
+    if (!written.ok()) {
+        // Opened afresh by the next command: an adapter that was pulled out and put back is
+        // found again, and a port left in a failed state would refuse every later command.
+        releasePort();
+    }
     return written;
+}
+
+void Station::releasePort() {
+    if (portOpen_) {
+        portOpen_ = false;
+        port_.close();
+    }
 }
 
 void Station::showError(const Status& failure) {

@@ -147,7 +147,7 @@ Status FakePort::open() {
 }
 Status FakePort::write(const std::wstring& text) {
     journal_.push_back("write " + narrow(text));
-    if (writeFails) {
+    if (writeFails || !isOpen) {
         return Status::failure("write");
     }
     written.push_back(narrow(text));
