@@ -3,16 +3,22 @@
 #   vorkelDDE-1.00-win32.zip (XP SP3 and later), vorkelDDE-1.00-win64.zip (Vista and later),
 #   SHA256SUMS
 # into build/release (or --out DIR). Two runs, or two clones of one commit, give the same bytes.
+# --no-install skips installing what is missing (tools/install-deps.sh): a test that runs this
+# must not change what is installed on the machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=build/release
+install=true
 while [ $# -gt 0 ]; do
     case $1 in
         --out) out=$2; shift 2 ;;
-        *) echo "usage: tools/release.sh [--out DIR]" >&2; exit 2 ;;
+        --no-install) install=false; shift ;;
+        *) echo "usage: tools/release.sh [--out DIR] [--no-install]" >&2; exit 2 ;;
     esac
 done
-tools/install-deps.sh
+if $install; then
+    tools/install-deps.sh
+fi
 if [ -n "$(git status --porcelain 2>/dev/null)" ]; then
     echo "release.sh: note: the tree has uncommitted changes; the zips are built from them" >&2
 fi

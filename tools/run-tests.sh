@@ -2,9 +2,11 @@
 # The whole test run: installs what is missing, builds every preset and runs all their tests
 # (native, under sanitizers with bounded fuzzing, and the Windows side of both exes under Wine
 # on Xvfb; the 32-bit one's tests are skipped, each saying why, where the kernel runs no 32-bit
-# code). Ends with one line "N passed, M failed, K skipped" over all of them.
+# code, or where wine32 could not be installed). Ends with one line "N passed, M failed,
+# K skipped" over all of them, with the reasons for the skips in brackets.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# The run's only install: no test installs or removes anything.
 tools/install-deps.sh || exit 1
 
 # One virtual display for every Windows program of the run, unless a display is given.
@@ -27,6 +29,7 @@ fi
 passed=0
 failed=0
 skipped=0
+reasons=""
 
 # Our C++ sources as clang-format leaves them: a file it would change fails the run.
 echo "=== format: clang-format --dry-run -Werror"
@@ -82,8 +85,13 @@ for preset in native sanitize windows windows32; do
         awk '{ name = $2; $1 = $2 = ""; sub(/^ +/, ""); tests[$0] = tests[$0] " " name }
              END { for (why in tests) print "    " why " (" substr(tests[why], 2) ")" }' \
             <<<"$skips"
+        reasons+=$(awk '{ $1 = $2 = ""; sub(/^ +/, ""); sub(/^skipped: /, ""); print }' \
+            <<<"$skips")$'\n'
     fi
 done
 
-echo "$passed passed, $failed failed, $skipped skipped"
+# Each distinct reason once: the last line tells a kernel without 32-bit code from a wine32
+# that could not be installed.
+why=$(awk 'NF && !seen[$0]++ { printf "%s%s", n++ ? "; " : "", $0 }' <<<"$reasons")
+echo "$passed passed, $failed failed, $skipped skipped${why:+ ($why)}"
 [ "$failed" -eq 0 ]
