@@ -17,6 +17,18 @@ constexpr wchar_t kTrackingTopic[] = L"Orbitron|Tracking";
 constexpr wchar_t kTrackingItem[] = L"TrackingData";
 constexpr unsigned kTickPeriodMs = 1000;
 
+// Set for as long as the scope lasts, however it is left.
+class ScopedFlag {
+  public:
+    explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 }  // namespace
 
 Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer)
@@ -24,8 +36,10 @@ Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTim
 
 void Station::startStation() {
     view_.moveToScreenTop();
-    // A failure skips the remaining preparations but never the locking of the displays; it
-    // shows later, through the ticks' error display.
+    // A failure skips the remaining preparations but never the locking of the displays. Once
+    // the timer runs, the ticks show it (a missing tracking program, say); a failure before
+    // that leaves the station without ticks and shows nothing, but only the station's own
+    // constants (port number, line settings, names, period) can make those steps fail.
     (void)withoutExceptions([this] { return prepare(); });
     for (Frame frame : {Frame::Frame1, Frame::Frame2, Frame::Frame3}) {
         view_.disableFrame(frame);
@@ -56,18 +70,24 @@ void Station::runTrackingTick() {
     if (tickRunning_ || ended_) {
         return;  // a tick delivered while the last one waits for the tracking program is dropped
     }
-    tickRunning_ = true;
-    view_.raiseTopmost();
-    const Status outcome = withoutExceptions([this] { return trackOnce(); });
-    if (!view_.sendTicked()) {
-        releasePort();  // switched off meanwhile, whatever became of the tick
+    {
+        const ScopedFlag running(tickRunning_);
+        // The display of the outcome is inside the barrier too: a throw there must not leave
+        // the station thinking a tick still runs, which would drop every later tick and Stop.
+        (void)withoutExceptions([this] {
+            view_.raiseTopmost();
+            const Status outcome = withoutExceptions([this] { return trackOnce(); });
+            if (!view_.sendTicked()) {
+                releasePort();  // switched off meanwhile, whatever became of the tick
+            }
+            if (outcome.ok()) {
+                view_.showFailure({});
+            } else {
+                showError(outcome);
+            }
+            return Status::success();
+        });
     }
-    if (outcome.ok()) {
-        view_.showFailure({});
-    } else {
-        showError(outcome);
-    }
-    tickRunning_ = false;
     while (stopsPending_ > 0) {
         --stopsPending_;
         stopRotor();
@@ -132,15 +152,19 @@ void Station::stopRotor() {
     if (ended_) {
         return;
     }
-    const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
-    // Sending goes off with Stop, so the port is free again whether or not the command went.
-    releasePort();
-    if (!sent.ok()) {
-        // The rotor may still be turning: sending stays on so the operator sees nothing changed.
-        showError(sent);
-        return;
-    }
-    view_.untickSend();
+    (void)withoutExceptions([this] {
+        const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
+        // Sending goes off with Stop, so the port is free again whether or not the command went.
+        releasePort();
+        if (!sent.ok()) {
+            // The rotor may still be turning: sending stays on so the operator sees nothing
+            // changed.
+            showError(sent);
+            return Status::success();
+        }
+        view_.untickSend();
+        return Status::success();
+    });
 }
 
 void Station::sendingSwitched() {

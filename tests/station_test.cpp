@@ -196,6 +196,27 @@ TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
     EXPECT_FALSE(view.failureShown);
 }
 
+TEST_F(StationTest, AFailureDisplayThatThrowsLeavesTheStationRunning) {
+    view.ticked = true;
+    view.failureDisplayThrows = 1;
+    transport.duringRequest = [this] { station.stopRotor(); };  // queued behind the tick
+    tick();  // no answer: its failure display throws
+    EXPECT_EQ(port.written, (std::vector<std::string>{"S\r"}));  // the queued Stop still ran
+
+    view.ticked = true;
+    transport.duringRequest = nullptr;
+    tickWith(kWorkedExample);  // the next tick is not dropped
+    EXPECT_EQ(port.written.back(), pointCommandBytes(123, 45));
+
+    view.failureDisplayThrows = 1;
+    port.writeFails = true;
+    station.stopRotor();  // a Stop whose failure display throws
+    port.writeFails = false;
+    station.stopRotor();
+    EXPECT_EQ(port.written.back(), "S\r");
+    EXPECT_FALSE(view.ticked);
+}
+
 TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     view.ticked = true;
     transport.duringRequest = [this] {
