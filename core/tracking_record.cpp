@@ -1,6 +1,8 @@
-// Fields are taken by position alone: each begins with a two-character tag that is skipped
-// unread, the first four end at a blank, and the last runs to the end of the record less its
-// final two characters.
+// Fields are taken by position: each begins with a two-character tag that is skipped unread, the
+// first four end at a blank, and the last runs to the end of the record less its final two
+// characters. The one exception is where the name ends: names come from the element files with
+// their blanks and padding, so when the record has an azimuth field (" AZ" and the start of a
+// number) the name runs up to it, less its trailing blanks.
 #include "core/tracking_record.h"
 
 #include <array>
@@ -30,13 +32,19 @@ class RecordCutter {
 
     // Moves i to the next blank; false when the text ends first.
     bool scanToBlank() {
-        while (i_ <= size_ && text_[static_cast<std::size_t>(i_ - 1)] != L' ') {
+        while (i_ <= size_ && charAt(i_) != L' ') {
             ++i_;
         }
         return i_ <= size_;
     }
 
     bool cutName(std::wstring& value) {
+        if (const std::ptrdiff_t blank = azimuthFieldBlank(); blank != 0) {
+            i_ = blank;
+            value = mid(text_, 3, i_ - 3);
+            value.erase(value.find_last_not_of(L' ') + 1);
+            return true;
+        }
         if (!scanToBlank()) {
             return false;
         }
@@ -61,6 +69,26 @@ class RecordCutter {
     }
 
   private:
+    // The first blank from the name's start on that is followed by "AZ" and a character a number
+    // can begin with; 0 if there is none.
+    std::ptrdiff_t azimuthFieldBlank() const {
+        for (std::ptrdiff_t at = 3; at + 3 <= size_; ++at) {
+            if (charAt(at) == L' ' && charAt(at + 1) == L'A' && charAt(at + 2) == L'Z' &&
+                beginsNumber(charAt(at + 3))) {
+                return at;
+            }
+        }
+        return 0;
+    }
+
+    static bool beginsNumber(wchar_t c) {
+        return (c >= L'0' && c <= L'9') || c == L'-' || c == L'+' || c == L'.';
+    }
+
+    wchar_t charAt(std::ptrdiff_t position) const {
+        return text_[static_cast<std::size_t>(position - 1)];
+    }
+
     bool take(std::ptrdiff_t start, std::ptrdiff_t length, std::wstring& value) const {
         if (length < 0) {
             return false;

@@ -5,10 +5,10 @@ a satellite pass, pointing the simulated rotor controller on COM1.
 With a display the operator uses the window; the rotor controller's log scrolls in the terminal;
 closing the station (or Ctrl-C) ends everything. The controller is, unless --steady, a board that
 resets whenever its port is opened, as many Arduino-based ones do: it loses what arrives while it
-boots and ignores W commands for 5 s after that, then follows the pass. Without a display (or with --headless) it runs
-on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
+boots and ignores W commands for 5 s after that, then follows the pass. Without a display (or
+with --headless) it runs on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
 With --pictures DIR it also saves the README's pictures there: the main window during the pass,
-the about box, and the main window widened after the tracking program has gone.
+the about box, and the main window at its normal size after the tracking program has gone.
 """
 
 import os
@@ -20,7 +20,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
 from driver_args import tool_arguments  # noqa: E402
-from station_rig import BOX_TITLE, TITLE, StationRig  # noqa: E402
+from station_rig import BOX_TITLE, FAILURE_TITLE, TITLE, StationRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
 
@@ -56,8 +56,8 @@ def crop_window(rig, shot, window, path):
 
 
 def save_pictures(rig, folder):
-    """The main window as the pass goes on, the about box beside it, then the main window
-    widened while every tick fails."""
+    """The main window as the pass goes on, the about box beside it, then the main window at
+    its normal size while every tick fails."""
     folder.mkdir(parents=True, exist_ok=True)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, rig.main_window(), folder / "main-window.png")
@@ -68,14 +68,11 @@ def save_pictures(rig, folder):
     time.sleep(1)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, box, folder / "about-box.png")
-    # A failure: the tracking program gone. Only the title tells, and only in a window widened
-    # enough to show it whole.
+    # A failure: the tracking program gone. The title's start and the icon tell.
     rig.probe("close", BOX_TITLE)
     rig.stop_tracker()
     rig.probe("move", TITLE, 0, 0)
-    window = rig.main_window()
-    rig.probe("resize", TITLE, 420, window["rect"][3] - window["rect"][1])
-    wait_until(lambda: rig.main_window()["title"].endswith("Un error ha ocurrido..."), timeout=5)
+    wait_until(lambda: rig.main_window()["title"] == FAILURE_TITLE, timeout=5)
     time.sleep(0.5)
     shot = rig.screenshot(folder / "screen.png")
     crop_window(rig, shot, rig.main_window(), folder / "failure-title.png")
@@ -100,13 +97,13 @@ def main():
     if headless:
         os.environ.pop("DISPLAY", None)
 
-    tracker = ["--pass", "AO-7", "--speed", args.speed, "--advance", "second"]
+    tracker = ["--pass", "NOAA 19", "--speed", args.speed, "--advance", "second"]
     with StationRig(args.build, tracker=tracker, managed_windows=not headless) as rig:
         if not args.steady:
             rig.rotor.new_line(reset_on_open=(1000, 5000))
         print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}"
               f"{'' if args.steady else ', resetting whenever its port is opened'}")
-        print("tracking program: simulated pass of AO-7")
+        print("tracking program: simulated pass of NOAA 19")
         rig.start_station()
         if headless:
             rig.press("chk_update")

@@ -5,6 +5,7 @@
 #include "links/serial_rotor_port.h"
 #include "station/station.h"
 #include "ui/frm_about.h"
+#include "ui/window_icons.h"
 #include "ui/window_timer.h"
 #include "win/text_conversion.h"
 
@@ -12,7 +13,8 @@ namespace vorkel::ui {
 namespace {
 
 constexpr wchar_t kClassName[] = L"VorkelForm1";
-constexpr wchar_t kFailureTitle[] = L"Driver DDE VORKEL v1.0 - Un error ha ocurrido...";
+// The failure first: a title bar of the window's normal width shows only the title's start.
+constexpr wchar_t kFailureTitle[] = L"Un error ha ocurrido... - Driver DDE VORKEL v1.0";
 constexpr UINT_PTR kTimer1 = 1;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX;
 
@@ -212,6 +214,12 @@ void Form1::showFailure(const std::string& reason) {
     if (failed != failureShown_) {
         failureShown_ = failed;
         SetWindowTextW(hwnd_, failed ? kFailureTitle : form1::kTitle);
+        // The warning sign in the title bar, on the taskbar button and in Alt-Tab. Every icon
+        // here is shared, the system's or the class's: none is ours to destroy.
+        for (const WPARAM which : {WPARAM{ICON_SMALL}, WPARAM{ICON_BIG}}) {
+            const HICON icon = failed ? warningIcon(which) : ownIcon(hwnd_, which);
+            SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+        }
     }
     // Why the title says so, for whoever looks: a debug-output viewer on Windows, WINEDEBUG=
     // +debugstr under Wine. Once per change of reason: a lasting fault writes one line.

@@ -8,6 +8,7 @@
 
 #include "ui/caption_fit.h"
 #include "ui/gdi.h"
+#include "ui/window_icons.h"
 #include "win/heap_use.h"
 
 namespace vorkel::ui {
@@ -217,6 +218,13 @@ bool answerTestQuery(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LR
     }
     if (message == testQueryMessage(TestQuery::resources)) {
         answer = static_cast<LRESULT>(measureResource(wParam));
+        return true;
+    }
+    if (message == testQueryMessage(TestQuery::icon)) {
+        answer = lParam == kShownIcon
+                     ? SendMessageW(window, WM_GETICON, wParam, 0)
+                     : reinterpret_cast<LRESULT>(lParam == kWarningIcon ? warningIcon(wParam)
+                                                                        : ownIcon(window, wParam));
         return true;
     }
     const bool font = message == testQueryMessage(TestQuery::font);

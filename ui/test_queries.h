@@ -25,6 +25,11 @@ enum class TestQuery {
     // in goes to that window as WM_COPYDATA (dwData kFaceAnswer, UTF-16 without terminator,
     // wParam the answering window). Answer: 1 if the asker took it, 0 otherwise.
     face,
+    // wParam: ICON_SMALL or ICON_BIG; lParam: kShownIcon, kOwnIcon or kWarningIcon. Answer:
+    // that icon's handle in the station's process: the one the window shows (WM_GETICON, which
+    // Wine answers with 0 when it comes from another process), its class's, or the system's
+    // warning sign.
+    icon,
 };
 
 // The message number of a query: the same in every process of the desktop, 0 if the system
@@ -38,6 +43,7 @@ inline UINT testQueryMessage(TestQuery query) {
         RegisterWindowMessageW(
             L"vorkelDDE test query: caption 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
         RegisterWindowMessageW(L"vorkelDDE test query: face 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
+        RegisterWindowMessageW(L"vorkelDDE test query: icon 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
     };
     return messages[static_cast<int>(query)];
 }
@@ -52,6 +58,10 @@ inline constexpr LRESULT kUnavailable = -1;
 
 inline constexpr LPARAM kCaptionWidths = 0;
 inline constexpr LPARAM kCaptionHeights = 1;
+
+inline constexpr LPARAM kOwnIcon = 0;
+inline constexpr LPARAM kWarningIcon = 1;
+inline constexpr LPARAM kShownIcon = 2;
 
 inline constexpr ULONG_PTR kFaceAnswer = 0x76664661;  // "vfFa"
 

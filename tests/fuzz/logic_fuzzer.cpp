@@ -17,6 +17,10 @@ void require(bool condition) {
     }
 }
 
+bool beginsNumber(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || c == L'-' || c == L'+' || c == L'.';
+}
+
 // A rotor command is "Waaa eee" and CR, three digits each, azimuth 000..359, elevation 000..180.
 void checkCommand(const std::wstring& command) {
     require(command.size() == 9 && command[0] == L'W' && command[4] == L' ' && command[8] == L'\r');
@@ -45,6 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vorkel::TrackingRecord& r = parsed.record;
     for (const std::wstring* value : {&r.name, &r.azimuth, &r.elevation, &r.downlink, &r.uplink}) {
         require(value->size() <= record.size());
+    }
+    // A name keeps no padding, and runs up to the azimuth field at the latest.
+    if (parsed.fieldsCut >= 1) {
+        require(r.name.empty() || r.name.back() != L' ');
+        for (std::size_t at = r.name.find(L" AZ"); at != std::wstring::npos;
+             at = r.name.find(L" AZ", at + 1)) {
+            require(at + 3 == r.name.size() || !beginsNumber(r.name[at + 3]));
+        }
     }
 
     if (const auto mirror = vorkel::mirrorPosition(r.azimuth, r.elevation)) {

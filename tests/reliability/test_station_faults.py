@@ -127,14 +127,14 @@ class StationCase(unittest.TestCase):
     def assertFailing(self, start, end):
         shown = [s for s in between(self.samples, start, end) if not s.torn]
         self.assertGreater(len(shown), 3)
-        wrong = [(round(s.unix - start, 2), s.title, s.texts.get("Label1")) for s in shown
+        wrong = [(round(s.unix - start, 2), s.title, s.icon, s.texts.get("Label1")) for s in shown
                  if not s.failing]
         self.assertEqual(wrong, [], "the failure was not shown throughout")
 
     def assertWorking(self, start, end):
         shown = [s for s in between(self.samples, start, end) if not s.torn]
         self.assertGreater(len(shown), 3)
-        wrong = [(round(s.unix - start, 2), s.title, s.texts.get("Label1")) for s in shown
+        wrong = [(round(s.unix - start, 2), s.title, s.icon, s.texts.get("Label1")) for s in shown
                  if not s.working]
         self.assertEqual(wrong, [], "the station did not show its records throughout")
 

@@ -3,6 +3,7 @@ what the operator sees and what reaches the rotor."""
 
 import json
 import subprocess
+from collections import Counter
 import sys
 import tempfile
 import time
@@ -57,6 +58,39 @@ def client_origin(rig):
 
 def inside(rect, origin):
     return rect[0] - origin[0], rect[1] - origin[1], rect[2] - origin[0], rect[3] - origin[1]
+
+
+# Where Wine's title bar shows the icon (the small icon and 2 pixels), and the first pixels of
+# the title after it: a failure and a working station must differ in both.
+ICON_WIDTH, TITLE_LEAD = 18, 64
+
+
+def title_bar(rig, name):
+    """A screenshot's pixels of the main window's icon and of the start of its title, with the
+    title and the icons the window gives."""
+    shot = rig.screenshot(ARTIFACTS / f"{name}.png")
+    window = rig.main_window()
+    left, top, right, bottom = window["rect"]
+    width, height = window["client"]
+    border = (right - left - width) // 2
+    x, y, caption_bottom = left + border, top + border, bottom - border - height
+    return {"title": window["title"], "icon": rig.icon()["shows"],
+            "icon_pixels": rig.region(shot, (x, y, x + ICON_WIDTH, caption_bottom)),
+            "lead": rig.region(shot, (x + ICON_WIDTH, y, x + ICON_WIDTH + TITLE_LEAD,
+                                      caption_bottom))}
+
+
+def assert_title_bar_tells(test, failing, working):
+    """The failing window's title and icons say so; the working one's do not; and the pixels of
+    its title bar differ from the working one's where the icon and the title's start are."""
+    test.assertEqual((failing["title"], failing["icon"]), (FAILURE_TITLE, "warning"))
+    test.assertEqual((working["title"], working["icon"]), (TITLE, "own"))
+    changed = lambda a, b: sum(p != q for ra, rb in zip(a, b) for p, q in zip(ra, rb))
+    background = lambda rows: Counter(p for row in rows for p in row).most_common(1)[0][0]
+    # The same caption colour (the same activation) in both: what differs is what is drawn on it.
+    test.assertEqual(background(failing["lead"]), background(working["lead"]))
+    test.assertGreaterEqual(changed(failing["icon_pixels"], working["icon_pixels"]), 30)
+    test.assertGreaterEqual(changed(failing["lead"], working["lead"]), 40)
 
 
 class Fonts(unittest.TestCase):
@@ -318,8 +352,74 @@ class Sending(unittest.TestCase):
             self.assertTrue(all(b - a > 500 for a, b in zip(times, times[1:])), times)
 
 
+class NamesWithBlanks(unittest.TestCase):
+    """Names as the element files give them, blanks and padding included: with sending on, the
+    rotor follows the satellite, and the window shows the whole name."""
+
+    def follow_pass(self, name, padded=False):
+        sent_name = name.ljust(24) if padded else name
+        tracker = ["--pass", name, "--speed", "30", "--log-records"]
+        tracker += ["--padded"] if padded else []
+        with rig(tracker) as r:
+            r.start_station()
+            r.press("chk_update")
+            enough = wait_until(lambda: len(r.line.commands()) >= 8, timeout=30)
+            shown = r.text("txt_nombre")
+            self.assertTrue(enough, f"{len(r.line.commands())} commands; the name shows as "
+                                    f"{shown!r}, the title {r.main_window()['title']!r}")
+            ticks = answered(r)
+            log = r.tracker_requests()
+            commands = r.line.commands()
+            field = r.widgets()["txt_nombre"]["rect"]
+            shot = r.screenshot(ARTIFACTS / f"name-{name.split()[0].lower()}.png")
+            ink = r.ink_extent(shot, field, (0, 0, 255))
+        self.assertTrue(all(t["record"].startswith(b"SN" + sent_name.encode() + b" AZ")
+                            for t in ticks), ticks[-1])
+        # Every tick after the first command, up to the last one answered: the rotor points
+        # where that tick's record puts the satellite.
+        self.assertEqual([c for c in commands if c["event"] != "point"], [])
+        first = commands[0]["time"]
+        before = [t["received"] for t in ticks if t["received"] < first]
+        self.assertTrue(before, (first, log))
+        start = max(before)
+        ticks = [t for t in ticks if t["received"] >= start]
+        wrong = []
+        for tick, following in zip(ticks, ticks[1:]):
+            azimuth, elevation = RECORD_POSITION.search(tick["record"]).groups()
+            sent = [c for c in commands if tick["received"] <= c["time"] < following["received"]]
+            rotor = tuple(sent[-1]["rotor"]) if sent else None
+            if rotor != pointed(azimuth.decode(), elevation.decode()):
+                wrong.append((tick["record"], [c["text"] for c in sent], rotor))
+        self.assertGreaterEqual(len(ticks), 7)
+        self.assertEqual(wrong, [])
+        self.assertEqual(shown, name)
+        # The whole name is drawn, with room to spare: a cut one would reach the field's edge
+        # (its border, 2 pixels, and less than a letter's width).
+        width = field[2] - field[0]
+        print(f"txt_nombre: {name!r} drawn in columns {ink} of {width}", flush=True)
+        self.assertIsNotNone(ink)
+        self.assertLess(ink[1], width - 2 - 8)
+
+    def test_the_rotor_follows_a_pass_of_noaa_19(self):
+        self.follow_pass("NOAA 19")
+
+    def test_the_rotor_follows_a_pass_of_a_name_padded_to_24_columns(self):
+        self.follow_pass("SAUDISAT 1C (SO-50)", padded=True)
+
+
 class Failures(unittest.TestCase):
-    """Failures show in Label1 (beneath the frames) and in the title bar."""
+    """Failures show in Label1 (beneath the frames), and in the title bar and the icons at the
+    window's normal size."""
+
+    def test_failure_readable_in_the_title_bar_at_normal_width(self):
+        with rig(None) as r:
+            r.start_station()
+            self.assertTrue(wait_until(lambda: r.main_window()["title"] == FAILURE_TITLE, 5))
+            self.assertEqual(r.main_window()["client"], [217, 296])
+            fit = r.title_room("Un error ha ocurrido")
+            print(f"title bar: 'Un error ha ocurrido' takes {fit['width']} px in {fit['face']}, "
+                  f"room {fit['room']} px", flush=True)
+            self.assertLessEqual(fit["width"], fit["room"])
 
     def test_tracking_program_absent(self):
         with rig(None) as r:
@@ -339,13 +439,22 @@ class Failures(unittest.TestCase):
             window = r.main_window()
             self.assertTrue(window["topmost"])
             self.assertEqual(window["rect"][1], 0)
-            shot = r.screenshot(ARTIFACTS / "tracking-program-absent.png")
+            failing = title_bar(r, "tracking-program-absent")
             origin = client_origin(r)
-            self.assertEqual(r.pixel(shot, origin[0] + 3, origin[1] + 3), GREEN)
+            self.assertEqual(r.pixel(ARTIFACTS / "tracking-program-absent.png", origin[0] + 3,
+                                     origin[1] + 3), GREEN)
             # Why, once, however many ticks failed, in the debug output.
             reasons = r.failure_reasons()
             self.assertEqual(len(reasons), 1, reasons)
             self.assertIn("Orbitron", reasons[0])
+            # The link is made once, at start-up: a station started with the tracking program
+            # there has its good ticks, and its own title and icons.
+            r.probe("close", TITLE)
+            self.assertTrue(wait_until(lambda: r.main_window() is None, timeout=10))
+            r.start_tracker(["--record", WORKED_EXAMPLE])
+            r.start_station()
+            self.assertTrue(wait_until(lambda: r.text("Label1") == WORKED_EXAMPLE, timeout=10))
+            assert_title_bar_tells(self, failing, title_bar(r, "tracking-program-there"))
 
     def test_rotor_port_missing_while_sending(self):
         with rig(["--pass", "AO-7", "--speed", "30"]) as r:
@@ -354,6 +463,7 @@ class Failures(unittest.TestCase):
             r.press("chk_update")
             first = r.text("txt_azi")
             self.assertTrue(wait_until(lambda: r.main_window()["title"] == FAILURE_TITLE, 5))
+            failing = title_bar(r, "rotor-port-missing")
             self.assertTrue(wait_until(lambda: r.text("txt_azi") != first, timeout=5))
             self.assertEqual(r.text("Label1"), ERROR_TEXT)
             # The port comes back: the next tick sends and the title is restored.
@@ -365,6 +475,7 @@ class Failures(unittest.TestCase):
             self.assertTrue(wait_until(lambda: r.line.commands(), timeout=5))
             self.assertTrue(wait_until(lambda: r.main_window()["title"] == TITLE, timeout=5))
             self.assertEqual(r.failure_reasons()[1:], ["vorkelDDE: working again"])
+            assert_title_bar_tells(self, failing, title_bar(r, "rotor-port-back"))
 
 
 class HighDpi(unittest.TestCase):

@@ -19,8 +19,9 @@ from rotor_rig import RotorRig
 from wine_session import wait_until
 
 TITLE = "Driver DDE VORKEL v1.0"
-FAILURE_TITLE = TITLE + " - Un error ha ocurrido..."
 ERROR_TEXT = "Un error ha ocurrido..."
+# The failure leads, so that a title bar of the window's normal width shows it.
+FAILURE_TITLE = ERROR_TEXT + " - " + TITLE
 
 UI = Path(__file__).resolve().parents[2] / "ui"
 
@@ -171,7 +172,7 @@ class StationRig:
 
     def main_window(self):
         for w in self.windows():
-            if w["title"].startswith(TITLE):
+            if TITLE in w["title"]:
                 return w
         return None
 
@@ -228,6 +229,18 @@ class StationRig:
                   f"in {m['room']}x{m['roomHeight']}", flush=True)
         return found
 
+    def icon(self):
+        """The main window's icons: "shows" is "warning" when both are the system's warning
+        sign, "own" when both are the station's own, "other" otherwise; the handles beside."""
+        code, out = self.probe("icon", TITLE)
+        return json.loads(out.strip().splitlines()[-1])
+
+    def title_room(self, text):
+        """The pixels text takes in the caption font, and the room the main window's title bar
+        leaves for its title."""
+        code, out = self.probe("title", TITLE, text)
+        return json.loads(out.strip().splitlines()[-1])
+
     def keys(self, *vks, title=TITLE):
         return self.probe("keys", title, *vks)[0] == 0
 
@@ -260,6 +273,29 @@ class StationRig:
                 counts.append((count, tuple(int(float(v)) for v in rgb[:3])))
         counts.sort(reverse=True)
         return counts[1][1] if len(counts) > 1 else None
+
+    def ink_extent(self, path, rect, colour):
+        """The columns, from rect's left edge, of the leftmost and rightmost pixel of one colour
+        within a screen rectangle of a screenshot; None when there is none."""
+        left, top, right, bottom = rect
+        out = subprocess.check_output(
+            ["convert", str(path), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+             "+repage", "-fill", "white", "+opaque", "rgb({},{},{})".format(*colour),
+             "-format", "%@", "info:"], text=True, stderr=subprocess.DEVNULL)
+        size, _, offset = out.strip().partition("+")
+        width, first = int(size.split("x")[0]), int(offset.split("+")[0])
+        return (first, first + width - 1) if width > 0 else None  # 0x0: none of that colour
+
+    def region(self, path, rect):
+        """The pixels of a screen rectangle (left, top, right, bottom) of a screenshot, as rows
+        of (red, green, blue)."""
+        left, top, right, bottom = rect
+        raw = subprocess.check_output(
+            ["convert", str(path), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+             "+repage", "-depth", "8", "rgb:-"])
+        pixels = [tuple(raw[k:k + 3]) for k in range(0, len(raw), 3)]
+        width = right - left
+        return [pixels[k:k + width] for k in range(0, len(pixels), width)]
 
     def pixel(self, path, x, y):
         """The (red, green, blue) of one pixel of a screenshot."""

@@ -38,6 +38,7 @@ class Sample:
     ping: float | None = None  # milliseconds it took to handle WM_NULL; None: no answer
     answered: bool = False  # it also answered for its title
     title: str | None = None
+    icon: str | None = None  # "warning", "own" or "other" (see window_probe's icon)
     weight: int | None = None  # Label1's font weight
     texts: dict = field(default_factory=dict)  # widget name -> text
     torn: bool = False  # a tick ran while the sample was taken
@@ -49,12 +50,14 @@ class Sample:
 
     @property
     def failing(self):
-        """Shows a failure: in the title and in Label1."""
-        return self.title == FAILURE_TITLE and self.texts.get("Label1") == ERROR_TEXT
+        """Shows a failure: in the title, its icons and Label1."""
+        return (self.title == FAILURE_TITLE and self.icon == "warning"
+                and self.texts.get("Label1") == ERROR_TEXT)
 
     @property
     def working(self):
-        return self.title == TITLE and self.texts.get("Label1") != ERROR_TEXT
+        return (self.title == TITLE and self.icon == "own"
+                and self.texts.get("Label1") != ERROR_TEXT)
 
     @staticmethod
     def parse(line, names):
@@ -66,6 +69,7 @@ class Sample:
         sample.answered = raw["answered"]
         if sample.answered:
             sample.title = raw["title"]
+            sample.icon = raw["icon"]
             sample.weight = raw["weight"]
             sample.texts = {names[int(k)]: v for k, v in raw["texts"].items()}
             sample.torn = raw["torn"]

@@ -36,7 +36,11 @@ constexpr wchar_t kUsage[] =
     L"  --record TEXT      a fixed record; \\r \\n \\t \\\\ and \\xHH stand for bytes\n"
     L"  --repeat N         serve the fixed record N times over as one record\n"
     L"  --script FILE      one record per line of FILE (CR LF is added to each)\n"
-    L"  --pass NAME        a generated satellite pass (the default, as AO-7)\n"
+    L"  --pass NAME        a generated satellite pass (the default, as AO-7); NAME is one of\n"
+    L"                     the element-set names below, blanks and all (quote it), or any\n"
+    L"                     other name without blanks\n"
+    L"  --padded           send the pass's name padded with blanks to 24 columns, as the\n"
+    L"                     element files hold it\n"
     L"  --random N         N random bytes, new ones for every request\n"
     L"  --raw              send the bytes alone; normally a NUL ends them, as in CF_TEXT\n"
     L"Pace of --script and --pass:\n"
@@ -54,10 +58,42 @@ constexpr wchar_t kUsage[] =
     L"  --seconds N        end the program after N seconds\n"
     L"  --log FILE         log every request with a time stamp in milliseconds\n"
     L"  --log-records      also log each answer's record (escaped, at most 200 bytes)\n"
-    L"  --ready-event NAME set the named event once the server is registered\n";
+    L"  --ready-event NAME set the named event once the server is registered\n"
+    L"Element-set names for --pass (downlink/uplink in MHz; other names: 145.95/435.1):\n";
 
 constexpr wchar_t kWindowClass[] = L"VorkelTrackingSimulator";
 constexpr UINT_PTR kSecondsTimer = 1;
+
+// Names as the common element files give them, with their frequencies; a frequency the user
+// set none for is sent as 0, as the tracking program does.
+struct Satellite {
+    const char* name;
+    double downlinkHz;
+    double uplinkHz;
+};
+constexpr Satellite kSatellites[] = {
+    {"NOAA 15", 137.62e6, 0},
+    {"NOAA 18", 137.9125e6, 0},
+    {"NOAA 19", 137.1e6, 0},
+    {"METEOR-M 2", 137.1e6, 0},
+    {"METEOR-M2 3", 137.9e6, 0},
+    {"OSCAR 7 (AO-7)", 145.95e6, 435.1e6},
+    {"SAUDISAT 1C (SO-50)", 436.795e6, 145.85e6},
+    {"JAS-2 (FO-29)", 435.85e6, 145.95e6},
+    {"FUNCUBE-1 (AO-73)", 145.935e6, 435.14e6},
+    {"ISS (ZARYA)", 145.8e6, 145.2e6},
+};
+constexpr Satellite kOtherSatellite = {nullptr, 145.95e6, 435.1e6};
+constexpr std::size_t kElementNameColumns = 24;
+
+const Satellite& satelliteNamed(const std::string& name) {
+    for (const Satellite& satellite : kSatellites) {
+        if (name == satellite.name) {
+            return satellite;
+        }
+    }
+    return kOtherSatellite;
+}
 
 enum class Source { Fixed, Script, Pass, Random };
 enum class Advance { Request, Second };
@@ -73,6 +109,7 @@ struct Options {
     double speed = 1.0;
     double maxElevation = 62.0;
     bool raw = false;
+    bool padded = false;
     bool logRecords = false;
     bool refuse = false;
     unsigned long delayMs = 0;
@@ -164,9 +201,11 @@ std::optional<Options> parseOptions(int argc, wchar_t** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring_view option = argv[i];
-        if (option == L"--refuse" || option == L"--raw" || option == L"--log-records") {
+        if (option == L"--refuse" || option == L"--raw" || option == L"--log-records" ||
+            option == L"--padded") {
             (option == L"--raw"      ? options.raw
              : option == L"--refuse" ? options.refuse
+             : option == L"--padded" ? options.padded
                                      : options.logRecords) = true;
             continue;
         }
@@ -195,7 +234,8 @@ std::optional<Options> parseOptions(int argc, wchar_t** argv) {
         } else if (option == L"--pass") {
             options.source = Source::Pass;
             options.passName = vorkel::win::narrowFromWide(value, CP_ACP);
-            ok = !options.passName.empty() && options.passName.find(' ') == std::string::npos;
+            ok = !options.passName.empty() && (options.passName.find(' ') == std::string::npos ||
+                                               satelliteNamed(options.passName).name != nullptr);
         } else if (option == L"--random") {
             options.source = Source::Random;
             ok = number(options.randomBytes);
@@ -242,7 +282,8 @@ std::optional<Options> parseOptions(int argc, wchar_t** argv) {
 // matters little over one pass. Angles in degrees, frequencies as heard on the ground.
 class PassModel {
   public:
-    explicit PassModel(double maxElevation) {
+    PassModel(double maxElevation, const Satellite& satellite)
+        : downlinkHz_(satellite.downlinkHz), uplinkHz_(satellite.uplinkHz) {
         // Central angle between station and satellite at closest approach, for that maximum.
         double low = 0.0;
         double high = 0.5;
@@ -273,16 +314,14 @@ class PassModel {
         const double t = std::fmod(seconds, 2 * halfPass_) - halfPass_;
         const double rangeRate = (range(closest_, t + 0.5) - range(closest_, t - 0.5)) * 1000.0;
         const double shift = rangeRate / kLightSpeed;
-        return {azimuthAt(closest_, t), elevationAt(closest_, t), kDownlinkHz * (1.0 - shift),
-                kUplinkHz * (1.0 + shift)};
+        return {azimuthAt(closest_, t), elevationAt(closest_, t), downlinkHz_ * (1.0 - shift),
+                uplinkHz_ * (1.0 + shift)};
     }
 
   private:
     static constexpr double kEarthRadius = 6371.0;  // km
     static constexpr double kOrbitRadius = kEarthRadius + 800.0;
     static constexpr double kLightSpeed = 299792458.0;
-    static constexpr double kDownlinkHz = 145.95e6;
-    static constexpr double kUplinkHz = 435.1e6;
     static constexpr double kDegrees = 180.0 / 3.14159265358979323846;
 
     struct Vector {
@@ -315,6 +354,8 @@ class PassModel {
     }
 
     static constexpr double kHeading = 25.0;  // turns the track away from due west-east
+    double downlinkHz_;
+    double uplinkHz_;
     double rate_ = std::sqrt(398600.4418 / (kOrbitRadius * kOrbitRadius * kOrbitRadius));
     double closest_ = 0.0;
     double halfPass_ = 600.0;
@@ -337,7 +378,10 @@ std::string escaped(const std::string& bytes) {
     return bytes.size() > kShown ? out + "..." : out;
 }
 
-std::string passRecord(const std::string& name, const PassModel::Point& point) {
+std::string passRecord(std::string name, bool padded, const PassModel::Point& point) {
+    if (padded && name.size() < kElementNameColumns) {
+        name.resize(kElementNameColumns, ' ');
+    }
     // One decimal, and 359.96 must come out as 0.0 rather than 360.0.
     double azimuth = std::round(point.azimuth * 10.0) / 10.0;
     if (azimuth >= 360.0) {
@@ -354,7 +398,7 @@ class Simulator {
     Simulator(Options options, std::vector<std::string> script)
         : options_(std::move(options)),
           script_(std::move(script)),
-          pass_(options_.maxElevation),
+          pass_(options_.maxElevation, satelliteNamed(options_.passName)),
           random_(std::random_device{}()) {
         QueryPerformanceFrequency(&frequency_);
         QueryPerformanceCounter(&start_);
@@ -464,7 +508,7 @@ class Simulator {
             case Source::Pass:
                 break;
         }
-        return passRecord(options_.passName, pass_.at(step * options_.speed));
+        return passRecord(options_.passName, options_.padded, pass_.at(step * options_.speed));
     }
 
     Options options_;
@@ -569,6 +613,11 @@ int run(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::wstring_view(argv[i]) == L"--help") {
             std::fwprintf(stdout, L"%ls", kUsage);
+            for (const Satellite& satellite : kSatellites) {
+                std::fwprintf(stdout, L"  %-22ls %9.4f/%.4f\n",
+                              vorkel::win::wideFromUtf8(satellite.name).c_str(),
+                              satellite.downlinkHz / 1e6, satellite.uplinkHz / 1e6);
+            }
             return 0;
         }
     }

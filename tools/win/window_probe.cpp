@@ -1,8 +1,9 @@
 // Looks at and works the windows of another program, for tests run under Wine: finds a window by
-// its title, lists its widgets, reads fonts through the station's test query, clicks, types.
+// a piece of its title, lists its widgets, reads fonts through the station's test query, clicks,
+// types.
 //
 //   window_probe.exe windows                    top-level windows, one JSON object a line
-//   window_probe.exe widgets TITLE              the widgets of the window whose title starts so
+//   window_probe.exe widgets TITLE              the widgets of the window whose title holds TITLE
 //   window_probe.exe font TITLE ID              weight and pixel height of a widget's font
 //   window_probe.exe face TITLE ID              the face a widget's font is realized in
 //   window_probe.exe caption TITLE ID           the pixels a widget's caption takes in its font,
@@ -19,10 +20,15 @@
 //   window_probe.exe at X Y                     the top-level window seen at a screen point
 //   window_probe.exe minimize|restore TITLE
 //   window_probe.exe ping TITLE                 how long the window takes to answer (WM_NULL)
+//   window_probe.exe icon TITLE                 the icons the window shows (small and big), its
+//                                               class's and the system's warning sign, as its
+//                                               process has them, and which of the two it shows
+//   window_probe.exe title TITLE TEXT           the pixels TEXT takes in the caption font, and
+//                                               the room Wine's title bar leaves for the title
 //   window_probe.exe watch TITLE SECONDS [ID...]
 //                                               every 100 ms one JSON line: whether the window
-//                                               answers and how fast, its title, Label1's
-//                                               weight and the texts of the widgets
+//                                               answers and how fast, its title, the icon it
+//                                               shows, Label1's weight and the widgets' texts
 //   window_probe.exe resources TITLE            what the window's process holds (see below)
 //   window_probe.exe stray TITLE ID N           what any program may send: WM_APP+1 to +4, and
 //                                               N face queries whose answers nobody collects;
@@ -43,6 +49,8 @@
 
 #include "ui/form1_layout.h"
 #include "ui/test_queries.h"
+#include "win/gdi_guards.h"
+#include "win/handles.h"
 #include "win/text_conversion.h"
 
 namespace {
@@ -147,8 +155,8 @@ BOOL CALLBACK matchTitle(HWND window, LPARAM context) {
     auto* search = reinterpret_cast<Search*>(context);
     wchar_t title[512];
     GetWindowTextW(window, title, 512);
-    if (IsWindowVisible(window) &&
-        std::wcsncmp(title, search->titleStart.c_str(), search->titleStart.size()) == 0) {
+    // Anywhere in the title: a failing station puts its failure first.
+    if (IsWindowVisible(window) && std::wcsstr(title, search->titleStart.c_str()) != nullptr) {
         search->found = window;
         return FALSE;
     }
@@ -383,6 +391,77 @@ int resources(HWND window) {
     return 0;
 }
 
+// The icon the window shows, its own or the warning sign (kShownIcon, kOwnIcon, kWarningIcon),
+// small or big, as the station's process has them; 0 when it does not answer.
+UINT_PTR askIcon(HWND window, WPARAM which, LPARAM kind) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, testQueryMessage(TestQuery::icon), which, kind, SMTO_NORMAL,
+                        kAnswerMilliseconds, &answer);
+    return answer;
+}
+
+UINT_PTR shownIcon(HWND window, WPARAM which) {
+    return askIcon(window, which, vorkel::ui::kShownIcon);
+}
+
+// "warning" when both of the window's icons are the system's warning sign, "own" when both are
+// the station's own (none set shows the class's), "other" for anything else.
+std::string iconKind(HWND window) {
+    const UINT_PTR small = shownIcon(window, ICON_SMALL);
+    const UINT_PTR big = shownIcon(window, ICON_BIG);
+    const UINT_PTR warningSmall = askIcon(window, ICON_SMALL, vorkel::ui::kWarningIcon);
+    const UINT_PTR warningBig = askIcon(window, ICON_BIG, vorkel::ui::kWarningIcon);
+    if (warningSmall != 0 && warningBig != 0 && small == warningSmall && big == warningBig) {
+        return "warning";
+    }
+    const UINT_PTR ownSmall = askIcon(window, ICON_SMALL, vorkel::ui::kOwnIcon);
+    const UINT_PTR ownBig = askIcon(window, ICON_BIG, vorkel::ui::kOwnIcon);
+    const bool own = ownSmall != 0 && ownBig != 0 && (small == 0 || small == ownSmall) &&
+                     (big == 0 || big == ownBig);
+    return own ? "own" : "other";
+}
+
+int icons(HWND window) {
+    using vorkel::ui::kOwnIcon;
+    using vorkel::ui::kWarningIcon;
+    std::printf(
+        "{\"small\":%llu,\"big\":%llu,\"own\":[%llu,%llu],\"warning\":[%llu,%llu],"
+        "\"shows\":\"%s\"}\n",
+        static_cast<unsigned long long>(shownIcon(window, ICON_SMALL)),
+        static_cast<unsigned long long>(shownIcon(window, ICON_BIG)),
+        static_cast<unsigned long long>(askIcon(window, ICON_SMALL, kOwnIcon)),
+        static_cast<unsigned long long>(askIcon(window, ICON_BIG, kOwnIcon)),
+        static_cast<unsigned long long>(askIcon(window, ICON_SMALL, kWarningIcon)),
+        static_cast<unsigned long long>(askIcon(window, ICON_BIG, kWarningIcon)),
+        iconKind(window).c_str());
+    return 0;
+}
+
+// The width of text in the caption font (the same for every program of the prefix), and the room
+// Wine's title bar leaves between the icon and the three buttons: the client width, less the
+// small icon and 2 pixels, less the close button (caption height - 1) and the other two (button
+// width + 1 each).
+int titleRoom(HWND window, const wchar_t* text) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const vorkel::win::UniqueFont font(CreateFontIndirectW(&metrics.lfCaptionFont));
+    const vorkel::win::WindowDc dc(nullptr);
+    SIZE size{};
+    wchar_t face[LF_FACESIZE] = L"";
+    {
+        const vorkel::win::Selection selected(dc.get(), font.get());
+        GetTextExtentPoint32W(dc.get(), text, static_cast<int>(std::wcslen(text)), &size);
+        GetTextFaceW(dc.get(), LF_FACESIZE, face);
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    const long room = client.right - (GetSystemMetrics(SM_CXSMICON) + 2) -
+                      (GetSystemMetrics(SM_CYCAPTION) - 1) - 2 * (GetSystemMetrics(SM_CXSIZE) + 1);
+    std::printf("{\"width\":%ld,\"room\":%ld,\"face\":%s}\n", size.cx, room, json(face).c_str());
+    return 0;
+}
+
 // One sample: does the window answer, how fast, and what does it show. A sample whose first
 // widget changed while it was taken (a tick ran in between) is marked torn.
 std::string sample(HWND window, const std::vector<int>& ids) {
@@ -402,8 +481,8 @@ std::string sample(HWND window, const std::vector<int>& ids) {
     DWORD_PTR font = 0;
     SendMessageTimeoutW(window, testQueryMessage(TestQuery::font), kLabel1, 0, SMTO_NORMAL,
                         kAnswerMilliseconds, &font);
-    out += ",\"answered\":true,\"title\":" + json(title) +
-           ",\"weight\":" + std::to_string(HIWORD(font)) + ",\"texts\":{";
+    out += ",\"answered\":true,\"title\":" + json(title) + ",\"icon\":\"" + iconKind(window) +
+           "\"" + ",\"weight\":" + std::to_string(HIWORD(font)) + ",\"texts\":{";
     std::wstring first;
     for (std::size_t k = 0; k < ids.size(); ++k) {
         std::wstring text;
@@ -525,6 +604,12 @@ int run(int argc, wchar_t** argv) {
     }
     if (command == L"resources") {
         return resources(window);
+    }
+    if (command == L"icon") {
+        return icons(window);
+    }
+    if (command == L"title" && argc == 4) {
+        return titleRoom(window, argv[3]);
     }
     if (command == L"close") {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
