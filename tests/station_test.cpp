@@ -52,7 +52,6 @@ TEST_F(StationTest, StartUpPreparesEverythingInOrder) {
                        "background chk_update=" + green, "background Label1=" + green,
                        "topic Orbitron|Tracking", "item TrackingData", "period 1000", "open link",
                        "disable Frame1", "disable Frame2", "disable Frame3"}));
-    EXPECT_EQ(kStationGreen, 0x0090A690u);  // RGB(144, 166, 144) laid out as 0x00BBGGRR
 }
 
 TEST_F(StationTest, StartUpFailureSkipsToLockingTheDisplays) {

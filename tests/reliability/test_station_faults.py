@@ -43,7 +43,6 @@ NORMAL = point_command(123.4, 45.6)
 INVERTED = point_command(303.4, 134.4)
 BOX_TITLE = "Informaci"
 
-
 def repeated(*commands, then=rb""):
     """A pattern for one or more of the commands, in any order, then `then`."""
     return rb"\A(?:" + b"|".join(map(re.escape, commands)) + rb")+" + then + rb"\Z"
