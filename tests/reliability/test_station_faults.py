@@ -41,12 +41,11 @@ RIG = None
 WORKED = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
 NORMAL = point_command(123.4, 45.6)
 INVERTED = point_command(303.4, 134.4)
-BOX_TITLE = "Informaci"
+BOX_TITLE = "Informaci"  # the about box; window_probe's title argument stays ASCII
 
 def repeated(*commands, then=rb""):
     """A pattern for one or more of the commands, in any order, then `then`."""
     return rb"\A(?:" + b"|".join(map(re.escape, commands)) + rb")+" + then + rb"\Z"
-  # the about box; window_probe's title argument stays ASCII
 
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
