@@ -347,17 +347,20 @@ class TrackingProgramAnswers(StationCase):
 class RotorLineFaults(StationCase):
     def test_port_missing_at_start_up(self):
         self.rig.rotor.point_port_at(None)
-        self.start(["--pass", "AO-7", "--speed", "30"])
+        # Sending is switched on here, not by start(): a start made again would plug a
+        # controller in.
+        self.start(["--pass", "AO-7", "--speed", "30"], sending=False)
+        self.rig.press("chk_update")
+        sending = time.time()
         time.sleep(4)
         back = time.time()
         self.rig.rotor.new_line()
         time.sleep(4)
         end = time.time()
         self.finish()
-        self.assertFailing(self.started + SETTLE, back)
+        self.assertFailing(sending + SETTLE, back)
         # The fields go on following the tracking program meanwhile.
-        azimuths = {s.texts["txt_azi"] for s in between(self.samples, self.started + SETTLE,
-                                                        back)}
+        azimuths = {s.texts["txt_azi"] for s in between(self.samples, sending + SETTLE, back)}
         self.assertGreaterEqual(len(azimuths), 3)
         self.assertWorking(back + SETTLE, end)
         self.assertGreaterEqual(len(self.commands()), 3)
@@ -366,9 +369,8 @@ class RotorLineFaults(StationCase):
     def test_port_vanishes_and_comes_back(self):
         self.start(["--pass", "AO-7", "--speed", "30"])
         time.sleep(3)
-        first = self.rig.line
         gone = time.time()
-        first.kill()  # the controller dies and its pty with it
+        first = self.rig.rotor.unplug()  # the controller dies and its pty with it
         time.sleep(4)
         back = time.time()
         self.rig.rotor.new_line()
@@ -433,11 +435,14 @@ class RotorLineFaults(StationCase):
             time.sleep(3)
         finally:
             os.close(other)
-        # What the station gets on Windows when another program holds the port, access denied,
-        # comes from a port that leads to a directory.
-        refused = time.time()
+        # What the station gets on Windows when another program holds the port as sending is
+        # switched on, access denied, comes from a port that leads to a directory.
+        self.rig.press("chk_update")
+        self.assertTrue(self.rig.line.wait_closed(timeout=3))
         with tempfile.TemporaryDirectory(prefix="vorkel-not-a-port-") as directory:
             self.rig.rotor.point_port_at(directory)
+            self.rig.press("chk_update")
+            refused = time.time()
             time.sleep(4)
             back = time.time()
             self.rig.rotor.point_port_at(self.rig.line.path)
@@ -506,7 +511,7 @@ class OperatorHaste(StationCase):
         self.start()
         self.assertTrue(wait_until(lambda: len(self.commands()) >= 2, timeout=5))
         missing = time.time()
-        self.rig.rotor.point_port_at(None)
+        self.rig.rotor.unplug()
         self.rig.press("cmd_stop")
         pressed = time.time()  # the failed Stop shows at once; a loaded machine delays the press
         time.sleep(3)
