@@ -41,13 +41,11 @@ RIG = None
 WORKED = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
 NORMAL = point_command(123.4, 45.6)
 INVERTED = point_command(303.4, 134.4)
-BOX_TITLE = "Informaci"
-
+BOX_TITLE = "Informaci"  # the about box; window_probe's title argument stays ASCII
 
 def repeated(*commands, then=rb""):
     """A pattern for one or more of the commands, in any order, then `then`."""
     return rb"\A(?:" + b"|".join(map(re.escape, commands)) + rb")+" + then + rb"\Z"
-  # the about box; window_probe's title argument stays ASCII
 
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
@@ -349,17 +347,20 @@ class TrackingProgramAnswers(StationCase):
 class RotorLineFaults(StationCase):
     def test_port_missing_at_start_up(self):
         self.rig.rotor.point_port_at(None)
-        self.start(["--pass", "AO-7", "--speed", "30"])
+        # Sending is switched on here, not by start(): a start made again would plug a
+        # controller in.
+        self.start(["--pass", "AO-7", "--speed", "30"], sending=False)
+        self.rig.press("chk_update")
+        sending = time.time()
         time.sleep(4)
         back = time.time()
         self.rig.rotor.new_line()
         time.sleep(4)
         end = time.time()
         self.finish()
-        self.assertFailing(self.started + SETTLE, back)
+        self.assertFailing(sending + SETTLE, back)
         # The fields go on following the tracking program meanwhile.
-        azimuths = {s.texts["txt_azi"] for s in between(self.samples, self.started + SETTLE,
-                                                        back)}
+        azimuths = {s.texts["txt_azi"] for s in between(self.samples, sending + SETTLE, back)}
         self.assertGreaterEqual(len(azimuths), 3)
         self.assertWorking(back + SETTLE, end)
         self.assertGreaterEqual(len(self.commands()), 3)
@@ -368,9 +369,8 @@ class RotorLineFaults(StationCase):
     def test_port_vanishes_and_comes_back(self):
         self.start(["--pass", "AO-7", "--speed", "30"])
         time.sleep(3)
-        first = self.rig.line
         gone = time.time()
-        first.kill()  # the controller dies and its pty with it
+        first = self.rig.rotor.unplug()  # the controller dies and its pty with it
         time.sleep(4)
         back = time.time()
         self.rig.rotor.new_line()
@@ -380,9 +380,49 @@ class RotorLineFaults(StationCase):
         self.assertGreaterEqual(len(self.commands(line=first)), 2)
         self.assertFailing(gone + SETTLE, back)
         self.assertWorking(back + SETTLE, end)
-        # The new controller's very first bytes are a whole command.
+        # The new controller's very first bytes are a whole command, and the port found again
+        # is held from then on.
         self.assertGreaterEqual(len(self.commands()), 3)
         self.assertWholeCommands()
+        self.assertEqual(len(self.rig.line.events("opened")), 1)
+
+    def test_controller_that_resets_on_open_follows_the_pass_after_its_boot(self):
+        # A board that resets whenever its port is opened loses what arrives while it boots and
+        # ignores W commands for its guard time after that: held open, it costs one boot.
+        self.rig.rotor.new_line(reset_on_open=(1000, 5000))
+        self.start(["--pass", "AO-7", "--speed", "30"], sending=False)
+        self.rig.press("chk_update")
+        time.sleep(13)
+        self.finish()
+        line = self.rig.line
+        self.assertEqual(len(line.events("opened")), 1)
+        boots = line.events("boot")
+        self.assertEqual(len(boots), 1)
+        # One tick after the guard time ends, every tick points the rotor at the satellite.
+        following = boots[0]["time"] + 7
+        ticks = [t for t in answered(self.rig) if t["received"] >= following]
+        report = tick_report(ticks, line.events())
+        self.assertGreaterEqual(report["ticks"], 4)
+        self.assertEqual((report["missed"], report["unexpected"]), ([], []), report)
+        self.assertWorking(self.started + SETTLE, time.time())
+
+    def test_unticking_frees_the_port_and_stop_still_reaches_the_rotor(self):
+        self.start()
+        line = self.rig.line
+        self.assertTrue(wait_until(lambda: len(self.commands()) >= 3, timeout=6))
+        self.assertEqual(len(line.events("opened")), 1)  # held from tick to tick
+        self.assertTrue(line.holders())
+        self.rig.press("chk_update")
+        self.assertTrue(line.wait_closed(timeout=3))
+        time.sleep(2.2)  # ticks go on with the port free for other programs
+        self.assertEqual(line.holders(), [])
+        self.rig.press("cmd_stop")
+        self.assertTrue(wait_until(lambda: received_since(line).endswith(b"S\r"), timeout=5))
+        self.assertTrue(line.wait_closed(timeout=3))
+        self.assertEqual(line.holders(), [])
+        self.finish()
+        self.assertEqual(len(line.events("opened")), 2)
+        self.assertWorking(self.started + SETTLE, time.time())
 
     def test_port_held_or_refused(self):
         self.start(["--pass", "AO-7", "--speed", "30"])
@@ -395,11 +435,14 @@ class RotorLineFaults(StationCase):
             time.sleep(3)
         finally:
             os.close(other)
-        # What the station gets on Windows when another program holds the port, access denied,
-        # comes from a port that leads to a directory.
-        refused = time.time()
+        # What the station gets on Windows when another program holds the port as sending is
+        # switched on, access denied, comes from a port that leads to a directory.
+        self.rig.press("chk_update")
+        self.assertTrue(self.rig.line.wait_closed(timeout=3))
         with tempfile.TemporaryDirectory(prefix="vorkel-not-a-port-") as directory:
             self.rig.rotor.point_port_at(directory)
+            self.rig.press("chk_update")
+            refused = time.time()
             time.sleep(4)
             back = time.time()
             self.rig.rotor.point_port_at(self.rig.line.path)
@@ -468,7 +511,7 @@ class OperatorHaste(StationCase):
         self.start()
         self.assertTrue(wait_until(lambda: len(self.commands()) >= 2, timeout=5))
         missing = time.time()
-        self.rig.rotor.point_port_at(None)
+        self.rig.rotor.unplug()
         self.rig.press("cmd_stop")
         pressed = time.time()  # the failed Stop shows at once; a loaded machine delays the press
         time.sleep(3)

@@ -5,7 +5,8 @@ Usage:
         code, out = rig.run(["station_or_probe.exe", ...])
         rig.line.wait_for(rig.line.commands)
         rig.new_line()          # a fresh controller with an empty log, same COM port
-        rig.point_port_at(None) # no device behind the port at all
+        rig.point_port_at(None) # no device behind the port at all (for the next open)
+        rig.unplug()            # the controller and its pty gone, as an adapter pulled out
 Ends everything it started and gives the COM port back the registry value it had.
 """
 
@@ -38,13 +39,23 @@ class RotorRig:
     def __exit__(self, *exc):
         self.close()
 
-    def new_line(self):
-        """Replaces the controller with a fresh one and points the port at it."""
+    def new_line(self, reset_on_open=None):
+        """Replaces the controller with a fresh one and points the port at it; reset_on_open as
+        RotorLine takes it."""
         self._stop_line()
-        self.line = RotorLine(self.controller).start()
+        self.line = RotorLine(self.controller, reset_on_open).start()
         self._lines.append(self.line)
         self.wine.set_com_port(self.port, self.line.path)
         return self.line
+
+    def unplug(self):
+        """As an adapter pulled out: the controller and its pty go, and the port leads nowhere,
+        so that a held port fails at its next write and no new open finds another pty that took
+        the same number meanwhile. new_line() plugs a fresh one in. Returns the old line."""
+        line = self.line
+        line.kill()
+        self.point_port_at(None)
+        return line
 
     def point_port_at(self, unix_path):
         """Points the port somewhere else (None: nowhere); new_line() points it back."""
