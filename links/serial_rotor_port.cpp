@@ -1,5 +1,5 @@
-// The rotor port on the Windows serial API: configured once, then opened, set up completely,
-// written and closed around every command.
+// The rotor port on the Windows serial API: configured once, then opened and set up completely,
+// written any number of times, and closed.
 #include "links/serial_rotor_port.h"
 
 #include <windows.h>
@@ -185,6 +185,10 @@ Status SerialRotorPort::write(const std::wstring& text) {
         bytes += static_cast<char>(code);
     }
 
+    // The controller's answers are never read; while the port is held they would pile up and
+    // overrun the driver's buffer, so each command drops them. Losing them costs nothing.
+    PurgeComm(file_.get(), PURGE_RXCLEAR);
+
     // A driver may take the bytes in parts; each part must make progress, and all of them
     // together get no more time than one write of the whole text would.
     // GetTickCount wraps every 49.7 days; the unsigned difference of two readings does not care.
@@ -209,7 +213,7 @@ Status SerialRotorPort::write(const std::wstring& text) {
             return Status::failure("writing to", win::utf8FromWide(devicePath_), why);
         }
     }
-    // The port is closed straight after; the command must be on the line before that.
+    // The port may be closed straight after; the command must be on the line before that.
     if (!FlushFileBuffers(file_.get())) {
         return windowsFailure("flushing", devicePath_, GetLastError());
     }

@@ -1,4 +1,4 @@
-// The serial line to the rotor controller, opened and closed around every command.
+// The serial line to the rotor controller, held open while the station sends commands.
 #pragma once
 
 #include <string>

@@ -17,6 +17,18 @@ constexpr wchar_t kTrackingTopic[] = L"Orbitron|Tracking";
 constexpr wchar_t kTrackingItem[] = L"TrackingData";
 constexpr unsigned kTickPeriodMs = 1000;
 
+// Set for as long as the scope lasts, however it is left.
+class ScopedFlag {
+  public:
+    explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 }  // namespace
 
 Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer)
@@ -24,8 +36,10 @@ Station::Station(StationView& view, TrackingLink& link, RotorPort& port, TickTim
 
 void Station::startStation() {
     view_.moveToScreenTop();
-    // A failure skips the remaining preparations but never the locking of the displays; it
-    // shows later, through the ticks' error display.
+    // A failure skips the remaining preparations but never the locking of the displays. Once
+    // the timer runs, the ticks show it (a missing tracking program, say); a failure before
+    // that leaves the station without ticks and shows nothing, but only the station's own
+    // constants (port number, line settings, names, period) can make those steps fail.
     (void)withoutExceptions([this] { return prepare(); });
     for (Frame frame : {Frame::Frame1, Frame::Frame2, Frame::Frame3}) {
         view_.disableFrame(frame);
@@ -53,18 +67,27 @@ Status Station::prepare() {
 }
 
 void Station::runTrackingTick() {
-    if (tickRunning_) {
+    if (tickRunning_ || ended_) {
         return;  // a tick delivered while the last one waits for the tracking program is dropped
     }
-    tickRunning_ = true;
-    view_.raiseTopmost();
-    const Status outcome = withoutExceptions([this] { return trackOnce(); });
-    if (outcome.ok()) {
-        view_.showFailure({});
-    } else {
-        showError(outcome);
+    {
+        const ScopedFlag running(tickRunning_);
+        // The display of the outcome is inside the barrier too: a throw there must not leave
+        // the station thinking a tick still runs, which would drop every later tick and Stop.
+        (void)withoutExceptions([this] {
+            view_.raiseTopmost();
+            const Status outcome = withoutExceptions([this] { return trackOnce(); });
+            if (!view_.sendTicked()) {
+                releasePort();  // switched off meanwhile, whatever became of the tick
+            }
+            if (outcome.ok()) {
+                view_.showFailure({});
+            } else {
+                showError(outcome);
+            }
+            return Status::success();
+        });
     }
-    tickRunning_ = false;
     while (stopsPending_ > 0) {
         --stopsPending_;
         stopRotor();
@@ -126,23 +149,57 @@ void Station::stopRotor() {
         ++stopsPending_;  // runs as soon as the current tick ends, never inside it
         return;
     }
-    if (const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
-        !sent.ok()) {
-        // The rotor may still be turning: sending stays on so the operator sees nothing changed.
-        showError(sent);
+    if (ended_) {
         return;
     }
-    view_.untickSend();
+    (void)withoutExceptions([this] {
+        const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
+        // Sending goes off with Stop, so the port is free again whether or not the command went.
+        releasePort();
+        if (!sent.ok()) {
+            // The rotor may still be turning: sending stays on so the operator sees nothing
+            // changed.
+            showError(sent);
+            return Status::success();
+        }
+        view_.untickSend();
+        return Status::success();
+    });
+}
+
+void Station::sendingSwitched() {
+    // During a tick the switch is read again as that tick ends.
+    if (!tickRunning_ && !view_.sendTicked()) {
+        releasePort();
+    }
+}
+
+void Station::endStation() {
+    ended_ = true;
+    releasePort();
 }
 
 Status Station::sendToRotor(const std::wstring& command) {
-    if (Status s = port_.open(); !s.ok()) {
-        return s;
+    if (!portOpen_) {
+        if (Status s = port_.open(); !s.ok()) {
+            return s;
+        }
+        portOpen_ = true;
     }
-    // Closed on every path: a port left open after a failed write would refuse the next command.
     const Status written = port_.write(command);
-    port_.close();
+    if (!written.ok()) {
+        // Opened afresh by the next command: an adapter that was pulled out and put back is
+        // found again, and a port left in a failed state would refuse every later command.
+        releasePort();
+    }
     return written;
+}
+
+void Station::releasePort() {
+    if (portOpen_) {
+        portOpen_ = false;
+        port_.close();
+    }
 }
 
 void Station::showError(const Status& failure) {

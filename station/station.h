@@ -20,11 +20,17 @@ class Station {
     void runTrackingTick();
     // The Stop button.
     void stopRotor();
+    // The send switch was clicked: switched off, it frees the rotor port for other programs.
+    void sendingSwitched();
+    // The station is ending (its window closes, or the system's session ends): the port is
+    // released and nothing more is sent.
+    void endStation();
 
   private:
     Status prepare();
     Status trackOnce();
     Status sendToRotor(const std::wstring& command);
+    void releasePort();
     void showError(const Status& failure);
 
     StationView& view_;
@@ -37,6 +43,11 @@ class Station {
     bool tickRunning_ = false;
     // Presses of Stop that arrived during a tick: each one is a stop command of its own.
     int stopsPending_ = 0;
+    // The port is held from the first command after sending is switched on until sending goes
+    // off or a command fails: many controllers reset whenever the port is opened, and would
+    // take no command at all if it were opened for each one.
+    bool portOpen_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace vorkel

@@ -1,6 +1,8 @@
 // Fakes that journal every call; see fake_station.h.
 #include "fake_station.h"
 
+#include <new>
+
 namespace vorkel::testing {
 namespace {
 
@@ -99,6 +101,10 @@ void FakeView::disableFrame(Frame frame) {
     journal_.push_back(std::string("disable ") + name(frame));
 }
 void FakeView::showFailure(const std::string& reason) {
+    if (!reason.empty() && failureDisplayThrows > 0) {
+        --failureDisplayThrows;
+        throw std::bad_alloc();
+    }
     failureShown = !reason.empty();
     failureReason = reason;
     journal_.push_back(failureShown ? "title failed" : "title ok");
@@ -147,7 +153,7 @@ Status FakePort::open() {
 }
 Status FakePort::write(const std::wstring& text) {
     journal_.push_back("write " + narrow(text));
-    if (writeFails) {
+    if (writeFails || !isOpen) {
         return Status::failure("write");
     }
     written.push_back(narrow(text));

@@ -45,6 +45,8 @@ class FakeView : public StationView {
     bool normal = true;
     bool failureShown = false;
     std::string failureReason;
+    // The failure display throws this many more times (no memory for the title, say).
+    int failureDisplayThrows = 0;
 
   private:
     Journal& journal_;

@@ -52,7 +52,6 @@ TEST_F(StationTest, StartUpPreparesEverythingInOrder) {
                        "background chk_update=" + green, "background Label1=" + green,
                        "topic Orbitron|Tracking", "item TrackingData", "period 1000", "open link",
                        "disable Frame1", "disable Frame2", "disable Frame3"}));
-    EXPECT_EQ(kStationGreen, 0x0090A690u);  // RGB(144, 166, 144) laid out as 0x00BBGGRR
 }
 
 TEST_F(StationTest, StartUpFailureSkipsToLockingTheDisplays) {
@@ -72,12 +71,11 @@ TEST_F(StationTest, StartUpFailureSkipsToLockingTheDisplays) {
 
 TEST_F(StationTest, WorkedExampleWithSendingOnInNormalMode) {
     view.ticked = true;
-    EXPECT_EQ(
-        tickWith(kWorkedExample),
-        (Journal{"topmost", "request", "Label1=aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz",
-                 "txt_nombre=SAT", "txt_azi=123.4", "txt_ele=45.6", "colour txt_ele=0",
-                 "txt_down=145.95", "txt_up=435.1", "txt_iazi= 303.4", "txt_iele= 134.4",
-                 "open port", "write " + pointCommandBytes(123, 45), "close port", "title ok"}));
+    EXPECT_EQ(tickWith(kWorkedExample),
+              (Journal{"topmost", "request", "Label1=aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz",
+                       "txt_nombre=SAT", "txt_azi=123.4", "txt_ele=45.6", "colour txt_ele=0",
+                       "txt_down=145.95", "txt_up=435.1", "txt_iazi= 303.4", "txt_iele= 134.4",
+                       "open port", "write " + pointCommandBytes(123, 45), "title ok"}));
 }
 
 TEST_F(StationTest, InvertedModeSendsTheMirrorPosition) {
@@ -158,14 +156,21 @@ TEST_F(StationTest, PortFailuresShowWhileTheDisplaysKeepUpdating) {
     EXPECT_FALSE(view.failureShown);
 }
 
-TEST_F(StationTest, StopWritesTheStopCommandThenUnticks) {
-    for (bool ticked : {true, false}) {
-        view.ticked = ticked;
-        journal.clear();
-        station.stopRotor();
-        EXPECT_EQ(journal, (Journal{"open port", "write S\r", "close port", "untick"}));
+TEST_F(StationTest, StopWritesTheStopCommandThenReleasesThePortAndUnticks) {
+    // Pressed with sending off, the port is opened for the stop command alone.
+    station.stopRotor();
+    EXPECT_EQ(journal, (Journal{"open port", "write S\r", "close port", "untick"}));
+
+    // Pressed while sending holds the port: through the held port, then released.
+    view.ticked = true;
+    tickWith(kWorkedExample);
+    journal.clear();
+    station.stopRotor();
+    EXPECT_EQ(journal, (Journal{"write S\r", "close port", "untick"}));
+    EXPECT_FALSE(port.isOpen);
+    for (const std::string& effect : tickWith(kWorkedExample)) {
+        EXPECT_EQ(effect.find("port"), std::string::npos) << effect;
     }
-    EXPECT_EQ(tickWith(kWorkedExample).size(), 12u);  // nothing for the port
 }
 
 TEST_F(StationTest, StopThatCannotWriteReportsAndStaysTicked) {
@@ -190,6 +195,27 @@ TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
     EXPECT_FALSE(view.failureShown);
 }
 
+TEST_F(StationTest, AFailureDisplayThatThrowsLeavesTheStationRunning) {
+    view.ticked = true;
+    view.failureDisplayThrows = 1;
+    transport.duringRequest = [this] { station.stopRotor(); };  // queued behind the tick
+    tick();  // no answer: its failure display throws
+    EXPECT_EQ(port.written, (std::vector<std::string>{"S\r"}));  // the queued Stop still ran
+
+    view.ticked = true;
+    transport.duringRequest = nullptr;
+    tickWith(kWorkedExample);  // the next tick is not dropped
+    EXPECT_EQ(port.written.back(), pointCommandBytes(123, 45));
+
+    view.failureDisplayThrows = 1;
+    port.writeFails = true;
+    station.stopRotor();  // a Stop whose failure display throws
+    port.writeFails = false;
+    station.stopRotor();
+    EXPECT_EQ(port.written.back(), "S\r");
+    EXPECT_FALSE(view.ticked);
+}
+
 TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     view.ticked = true;
     transport.duringRequest = [this] {
@@ -199,14 +225,91 @@ TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     };
     const Journal effects = tickWith(kWorkedExample);
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "request"), 1);
-    ASSERT_GE(effects.size(), 9u);
-    EXPECT_EQ(Journal(effects.end() - 9, effects.end()),
-              (Journal{"title ok", "open port", "write S\r", "close port", "untick", "open port",
-                       "write S\r", "close port", "untick"}));
+    ASSERT_GE(effects.size(), 8u);
+    EXPECT_EQ(Journal(effects.end() - 8, effects.end()),
+              (Journal{"title ok", "write S\r", "close port", "untick", "open port", "write S\r",
+                       "close port", "untick"}));
     EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45), "S\r", "S\r"}));
 
     transport.duringRequest = nullptr;
-    EXPECT_EQ(tickWith(kWorkedExample).size(), 12u);  // the stop holds: nothing sent
+    for (const std::string& effect : tickWith(kWorkedExample)) {  // the stop holds
+        EXPECT_EQ(effect.find("port"), std::string::npos) << effect;
+    }
+}
+
+// The port is held from the first command after sending is switched on until sending goes off,
+// so that a controller which resets on every open is reset once, not every second.
+TEST_F(StationTest, ThePortIsOpenedOnceAndHeldWhileSendingIsOn) {
+    view.ticked = true;
+    Journal effects;
+    for (int k = 0; k < 5; ++k) {
+        const Journal one = tickWith(kWorkedExample);
+        effects.insert(effects.end(), one.begin(), one.end());
+    }
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), "open port"), 1);
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 0);
+    EXPECT_EQ(port.written.size(), 5u);
+    EXPECT_TRUE(port.isOpen);
+}
+
+TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
+    view.ticked = true;
+    tickWith(kWorkedExample);
+    view.ticked = false;
+    journal.clear();
+    station.sendingSwitched();
+    EXPECT_EQ(journal, (Journal{"close port"}));
+    EXPECT_FALSE(port.isOpen);
+    station.sendingSwitched();  // already free: nothing more
+    EXPECT_EQ(journal, (Journal{"close port"}));
+
+    // Unticked while a tick waits for the tracking program: that tick sends nothing and
+    // releases the port, even when its record then fails to cut.
+    view.ticked = true;
+    tickWith(kWorkedExample);
+    ASSERT_TRUE(port.isOpen);
+    transport.duringRequest = [this] {
+        view.ticked = false;
+        station.sendingSwitched();
+    };
+    const Journal effects = tickWith(L"garbage");
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 1);
+    EXPECT_FALSE(port.isOpen);
+    EXPECT_EQ(port.written.size(), 2u);
+}
+
+TEST_F(StationTest, EveryKindOfPortFailureClosesItSoTheNextTickOpensItAfresh) {
+    view.ticked = true;
+    tickWith(kWorkedExample);
+    port.writeFails = true;
+    Journal effects = tickWith(kWorkedExample);
+    EXPECT_FALSE(port.isOpen);
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 1);
+
+    port.writeFails = false;
+    port.openFails = true;
+    effects = tickWith(kWorkedExample);
+    EXPECT_FALSE(port.isOpen);
+    EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
+
+    port.openFails = false;
+    effects = tickWith(kWorkedExample);
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), "open port"), 1);
+    EXPECT_TRUE(port.isOpen);
+    EXPECT_FALSE(view.failureShown);
+}
+
+TEST_F(StationTest, TheEndOfTheStationReleasesThePortAndSendsNothingMore) {
+    view.ticked = true;
+    tickWith(kWorkedExample);
+    journal.clear();
+    station.endStation();
+    EXPECT_EQ(journal, (Journal{"close port"}));
+    transport.replies.push_back(kWorkedExample);
+    station.runTrackingTick();
+    station.stopRotor();
+    EXPECT_FALSE(port.isOpen);
+    EXPECT_EQ(port.written.size(), 1u);
 }
 
 }  // namespace

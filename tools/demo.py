@@ -3,8 +3,10 @@
 a satellite pass, pointing the simulated rotor controller on COM1.
 
 With a display the operator uses the window; the rotor controller's log scrolls in the terminal;
-closing the station (or Ctrl-C) ends everything. Without a display (or with --headless) it runs
-on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
+closing the station (or Ctrl-C) ends everything. The controller is, unless --steady, a board that
+resets whenever its port is opened, as many Arduino-based ones do: it loses what arrives while it
+boots and ignores W commands for 5 s after that, then follows the pass. Without a display (or
+with --headless) it runs on a virtual screen for --seconds, with sending switched on, then saves a screenshot and ends.
 With --pictures DIR it also saves the README's pictures there: the main window during the pass,
 the about box, and the main window at its normal size after the tracking program has gone.
 """
@@ -34,6 +36,15 @@ def describe(event):
         return f"{clock}  rotor  line {event.get('baud')} baud"
     if kind == "refused":
         return f"{clock}  rotor  {event['text']:<10} REFUSED ({event['why']}), answered ?>"
+    if kind == "boot":
+        return f"{clock}  rotor  port opened: the board resets, its bootloader runs " \
+               f"{event['boot_ms']} ms, then W is ignored for {event['guard_ms']} ms"
+    if kind == "lost":
+        return f"{clock}  rotor  {event['text']:<10} lost (the board is booting)"
+    if kind == "ignored":
+        return f"{clock}  rotor  {event['text']:<10} ignored (the firmware's wait after boot)"
+    if kind == "closed":
+        return f"{clock}  rotor  port closed"
     return None
 
 
@@ -76,6 +87,8 @@ def main():
                             help="how long a headless run lasts (default 20)")
         parser.add_argument("--speed", default="20",
                             help="seconds of the pass per second of the demo (default 20)")
+        parser.add_argument("--steady", action="store_true",
+                            help="a rotor controller that does not reset when its port opens")
         parser.add_argument("--pictures", metavar="DIR",
                             help="save pictures of both windows there (runs headless)")
 
@@ -86,7 +99,10 @@ def main():
 
     tracker = ["--pass", "NOAA 19", "--speed", args.speed, "--advance", "second"]
     with StationRig(args.build, tracker=tracker, managed_windows=not headless) as rig:
-        print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}")
+        if not args.steady:
+            rig.rotor.new_line(reset_on_open=(1000, 5000))
+        print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}"
+              f"{'' if args.steady else ', resetting whenever its port is opened'}")
         print("tracking program: simulated pass of NOAA 19")
         rig.start_station()
         if headless:

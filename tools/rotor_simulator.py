@@ -25,6 +25,19 @@ Controllers (--controller):
   listen         reads as gs232 but answers nothing and moves nothing: a recorder for tests
                  of the serial transport, which send arbitrary bytes.
 
+A board that resets when its port is opened (--reset-on-open, with any controller): many
+hobby controllers run on boards whose DTR line resets them, and a program that opens the port
+raises DTR. At every open of the line the simulated board boots: for the boot time (--boot-ms,
+default 1000) every byte goes to its bootloader and is lost; then, for the guard time
+(--guard-ms, default 5000), it ignores every W command without answering, as the widely used
+open-source firmware does after it starts, while S still stops the rotor. Its log shows each
+"boot", each "lost" chunk of bytes and each "ignored" command:
+
+    12:00:01.234  opened
+    12:00:01.234  boot      bootloader for 1000 ms, then W ignored for 5000 ms
+    12:00:01.236  lost      "W123 045\\r"
+    12:00:02.236  ignored   "W124 046\\r"
+
 Answers never block the simulator: when the line towards the other end is full they are
 dropped and counted. The pty is raw, so an answer never comes back to the simulator as input.
 
@@ -140,20 +153,28 @@ class Controller:
         self.elevation = 0
         self.refused = 0
 
-    def feed(self, data):
-        """Returns (event, answer) for every line that data completes; blank lines are none."""
+    def reset(self):
+        """A board that boots forgets the line it was reading; the rotor stays where it is."""
+        self._pending.clear()
+
+    def feed(self, data, guarded=False):
+        """Returns (event, answer) for every line that data completes; blank lines are none.
+        While guarded, W commands are ignored without an answer."""
         results = []
         for byte in data:
             if byte == CR:
                 line = bytes(self._pending)
                 self._pending.clear()
                 if line.strip(b" "):
-                    results.append(self._command(line))
+                    results.append(self._command(line, guarded))
             else:
                 self._pending.append(byte)
         return results
 
-    def _command(self, line):
+    def _command(self, line, guarded=False):
+        if guarded and line[:1] in (b"W", b"w"):
+            return {"event": "ignored", "text": printable(line + b"\r"),
+                    "rotor": [self.azimuth, self.elevation]}, b""
         reading = self._read(line)
         event = {"event": reading[0], "text": printable(line + b"\r")}
         moves = self.kind != "listen"
@@ -208,7 +229,10 @@ def describe(event):
         answered = f", answered \"{event['answer']}\"" if "answer" in event else ""
         return f"{kind:<9} {understood}{'  ' if understood else ''}rotor at {rotor[0]}/{rotor[1]}" \
                f"{answered}"
-    if kind in ("unfinished", "dropped"):
+    if kind == "boot":
+        return f"boot      bootloader for {event['boot_ms']} ms, then W ignored for " \
+               f"{event['guard_ms']} ms"
+    if kind in ("unfinished", "dropped", "lost", "ignored"):
         return f"{kind:<9} \"{event['text']}\""
     if kind == "stopped":
         return f"stopped   {event['refused']} refused, {event['answers_dropped']} answer bytes " \
@@ -227,8 +251,32 @@ def describe(event):
     return kind
 
 
+class Board:
+    """The boot of a board that resets when its port is opened: when its bootloader takes the
+    bytes, and when its firmware ignores W commands."""
+
+    def __init__(self, boot_ms, guard_ms):
+        self.boot_ms, self.guard_ms = boot_ms, guard_ms
+        self._booted = None
+
+    def boot(self):
+        self._booted = time.monotonic()
+        return {"event": "boot", "boot_ms": self.boot_ms, "guard_ms": self.guard_ms}
+
+    def _since_boot_ms(self):
+        return float("inf") if self._booted is None else (time.monotonic() - self._booted) * 1000
+
+    def in_bootloader(self):
+        return self._since_boot_ms() < self.boot_ms
+
+    def guarded(self):
+        return self._since_boot_ms() < self.boot_ms + self.guard_ms
+
+
 class Simulator:
-    def __init__(self, log_path=None, quiet=False, stop_on_eof=False, controller="gs232"):
+    def __init__(self, log_path=None, quiet=False, stop_on_eof=False, controller="gs232",
+                 board=None):
+        self._board = board
         self._quiet = quiet
         self._stop_on_eof = stop_on_eof
         self._log = open(log_path, "a", encoding="utf-8") if log_path else None
@@ -283,14 +331,21 @@ class Simulator:
         if is_open != self._opened:
             self._opened = is_open
             self.emit({"event": "opened" if is_open else "closed"})
+            if is_open and self._board:
+                self._controller.reset()
+                self.emit(self._board.boot())
 
     def _received(self, data):
         # Bytes prove an opener even when its whole open was shorter than a poll.
         self._set_open(True)
         self._check_settings()
         self.emit({"event": "bytes", "hex": data.hex(" "), "text": printable(data)})
+        if self._board and self._board.in_bootloader():
+            self.emit({"event": "lost", "text": printable(data)})
+            return
         answers = b""
-        for event, answer in self._controller.feed(data):
+        guarded = bool(self._board and self._board.guarded())
+        for event, answer in self._controller.feed(data, guarded):
             if answer:
                 event["answer"] = printable(answer)
                 answers += answer
@@ -379,6 +434,15 @@ def main(argv=None):
                     "controller reads it.")
     parser.add_argument("--controller", choices=sorted(READERS), default="gs232",
                         help="how the controller reads a command (default gs232)")
+    parser.add_argument("--reset-on-open", action="store_true",
+                        help="act as a board that resets whenever its port is opened: bytes "
+                             "lost while it boots, then W commands ignored for the guard time")
+    parser.add_argument("--boot-ms", type=int, default=1000, metavar="MS",
+                        help="with --reset-on-open: how long its bootloader takes every byte "
+                             "(default 1000)")
+    parser.add_argument("--guard-ms", type=int, default=5000, metavar="MS",
+                        help="with --reset-on-open: how long after booting it ignores W "
+                             "commands (default 5000)")
     parser.add_argument("--log", metavar="FILE",
                         help="also write every event to FILE as JSON lines")
     parser.add_argument("--quiet", action="store_true",
@@ -387,7 +451,8 @@ def main(argv=None):
                         help="stop when standard input ends (so a test that dies takes it along)")
     args = parser.parse_args(argv)
 
-    simulator = Simulator(args.log, args.quiet, args.stop_on_eof, args.controller)
+    board = Board(args.boot_ms, args.guard_ms) if args.reset_on_open else None
+    simulator = Simulator(args.log, args.quiet, args.stop_on_eof, args.controller, board)
     signal.signal(signal.SIGTERM, simulator.request_stop)
     signal.signal(signal.SIGINT, simulator.request_stop)
     # The pty's own hang-up as the simulator closes it.

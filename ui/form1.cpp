@@ -69,6 +69,8 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (HIWORD(wParam) == BN_CLICKED) {
                 if (LOWORD(wParam) == form1::kCmdStop) {
                     runStation([this] { running_->station.stopRotor(); });
+                } else if (LOWORD(wParam) == form1::kChkUpdate) {
+                    runStation([this] { running_->station.sendingSwitched(); });
                 } else if (LOWORD(wParam) == form1::kCmdAcerca) {
                     showAboutBox();
                 }
@@ -83,6 +85,12 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             DestroyWindow(hwnd_);
+            return 0;
+        case WM_ENDSESSION:
+            // The process may be ended without its window being destroyed: free the port now.
+            if (wParam && running_) {
+                running_->station.endStation();
+            }
             return 0;
         case WM_DESTROY:
             running_.reset();  // stops the ticks and ends the conversation with the tracker

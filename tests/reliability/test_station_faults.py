@@ -41,13 +41,11 @@ RIG = None
 WORKED = "aaSAT aa123.4 aa45.6 aa145.95 aa435.1zz"
 NORMAL = point_command(123.4, 45.6)
 INVERTED = point_command(303.4, 134.4)
-BOX_TITLE = "Informaci"
-
+BOX_TITLE = "Informaci"  # the about box; window_probe's title argument stays ASCII
 
 def repeated(*commands, then=rb""):
     """A pattern for one or more of the commands, in any order, then `then`."""
     return rb"\A(?:" + b"|".join(map(re.escape, commands)) + rb")+" + then + rb"\Z"
-  # the about box; window_probe's title argument stays ASCII
 
 # A tick fails or succeeds at most this long after a fault begins or ends: the next tick comes
 # within a second and takes at most 0.3 s waiting for the tracking program.
@@ -380,9 +378,49 @@ class RotorLineFaults(StationCase):
         self.assertGreaterEqual(len(self.commands(line=first)), 2)
         self.assertFailing(gone + SETTLE, back)
         self.assertWorking(back + SETTLE, end)
-        # The new controller's very first bytes are a whole command.
+        # The new controller's very first bytes are a whole command, and the port found again
+        # is held from then on.
         self.assertGreaterEqual(len(self.commands()), 3)
         self.assertWholeCommands()
+        self.assertEqual(len(self.rig.line.events("opened")), 1)
+
+    def test_controller_that_resets_on_open_follows_the_pass_after_its_boot(self):
+        # A board that resets whenever its port is opened loses what arrives while it boots and
+        # ignores W commands for its guard time after that: held open, it costs one boot.
+        self.rig.rotor.new_line(reset_on_open=(1000, 5000))
+        self.start(["--pass", "AO-7", "--speed", "30"], sending=False)
+        self.rig.press("chk_update")
+        time.sleep(13)
+        self.finish()
+        line = self.rig.line
+        self.assertEqual(len(line.events("opened")), 1)
+        boots = line.events("boot")
+        self.assertEqual(len(boots), 1)
+        # One tick after the guard time ends, every tick points the rotor at the satellite.
+        following = boots[0]["time"] + 7
+        ticks = [t for t in answered(self.rig) if t["received"] >= following]
+        report = tick_report(ticks, line.events())
+        self.assertGreaterEqual(report["ticks"], 4)
+        self.assertEqual((report["missed"], report["unexpected"]), ([], []), report)
+        self.assertWorking(self.started + SETTLE, time.time())
+
+    def test_unticking_frees_the_port_and_stop_still_reaches_the_rotor(self):
+        self.start()
+        line = self.rig.line
+        self.assertTrue(wait_until(lambda: len(self.commands()) >= 3, timeout=6))
+        self.assertEqual(len(line.events("opened")), 1)  # held from tick to tick
+        self.assertTrue(line.holders())
+        self.rig.press("chk_update")
+        self.assertTrue(line.wait_closed(timeout=3))
+        time.sleep(2.2)  # ticks go on with the port free for other programs
+        self.assertEqual(line.holders(), [])
+        self.rig.press("cmd_stop")
+        self.assertTrue(wait_until(lambda: received_since(line).endswith(b"S\r"), timeout=5))
+        self.assertTrue(line.wait_closed(timeout=3))
+        self.assertEqual(line.holders(), [])
+        self.finish()
+        self.assertEqual(len(line.events("opened")), 2)
+        self.assertWorking(self.started + SETTLE, time.time())
 
     def test_port_held_or_refused(self):
         self.start(["--pass", "AO-7", "--speed", "30"])

@@ -178,6 +178,25 @@ class SimulatorProcess(unittest.TestCase):
         stamps = [e["time"] for e in self.line.events()]
         self.assertEqual(stamps, sorted(stamps))
 
+    def test_a_board_that_resets_boots_at_every_open(self):
+        self.line.stop()
+        self.line = RotorLine(reset_on_open=(400, 800)).start()
+        for _ in range(2):
+            opened = time.monotonic()
+            fd = self.open_far_end()
+            os.write(fd, point_command(10, 20))  # to the bootloader
+            time.sleep(max(0.0, opened + 0.6 - time.monotonic()))
+            os.write(fd, point_command(30, 40) + b"S\r")  # the firmware's guard: only S acts
+            time.sleep(max(0.0, opened + 1.4 - time.monotonic()))
+            os.write(fd, point_command(50, 60))
+            self.assertTrue(self.line.wait_for(lambda: self.line.rotor() == (50, 60)))
+            os.close(fd)
+            self.assertTrue(self.line.wait_closed())
+        kinds = [e["event"] for e in self.line.events("opened", "boot", "lost", "ignored",
+                                                        "stop", "point", "closed")]
+        once = ["opened", "boot", "lost", "ignored", "stop", "point", "closed"]
+        self.assertEqual(kinds, once + once)
+
     def test_old_form_sends_a_fixed_offsets_controller_to_zero_and_the_new_one_does_not(self):
         self.line.stop()
         self.line = RotorLine("fixed-offsets").start()

@@ -264,22 +264,25 @@ class Sending(unittest.TestCase):
             wait_until(lambda: r.text("txt_iele") == " 134.4", timeout=10)
             self.assertEqual(r.line.received(), b"")  # sending is off at start
             r.press("chk_update")
-            self.assertTrue(wait_until(lambda: len(r.line.sessions()) >= 3, timeout=10))
-            sessions = r.line.sessions()
-            self.assertEqual(set(sessions), {point_command(123, 45)})
+            self.assertTrue(wait_until(lambda: len(r.line.commands()) >= 3, timeout=10))
+            self.assertEqual(set(r.line.received().split(b"\r")), {b"W123 045", b""})
             points = r.line.commands()
             gaps = [b["time"] - a["time"] for a, b in zip(points, points[1:])]
             self.assertTrue(all(0.7 < g < 1.3 for g in gaps), gaps)
 
             r.press("Opt_invertido")
-            self.assertTrue(wait_until(lambda: r.line.sessions()[-1] == point_command(303, 134), 5))
+            self.assertTrue(wait_until(lambda: r.line.received().endswith(
+                point_command(303, 134)), 5))
 
-            count = len(r.line.sessions())
             r.press("cmd_stop")
-            self.assertTrue(wait_until(lambda: r.line.sessions()[-1] == b"S\r", timeout=5))
+            # The port was held from the first command to the Stop, then let go.
+            self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=5))
+            self.assertEqual(len(r.line.sessions()), 1)
+            self.assertTrue(r.line.sessions()[0].endswith(point_command(303, 134) + b"S\r"))
             self.assertFalse(r.widgets()["chk_update"]["checked"])
+            count = len(r.line.received())
             time.sleep(2.2)  # two more ticks: nothing is sent
-            self.assertEqual(r.line.sessions()[count:], [b"S\r"])
+            self.assertEqual(len(r.line.received()), count)
             self.assertEqual(r.line.settings()["baud"], 9600)
 
     def test_the_rotor_follows_a_rising_pass_normal_then_inverted(self):
@@ -321,8 +324,8 @@ class Sending(unittest.TestCase):
             r.start_station()
             r.press("Opt_invertido")
             r.press("chk_update")
-            self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=10))
-            self.assertEqual(r.line.sessions()[-1], point_command(187, 180))
+            self.assertTrue(wait_until(lambda: r.line.commands(), timeout=10))
+            self.assertEqual(r.line.received()[-9:], point_command(187, 180))
             self.assertEqual(r.text("txt_iele"), "180")
             shot = r.screenshot(ARTIFACTS / "below-horizon.png")
             self.assertEqual(r.dominant_ink(shot, r.widgets()["txt_ele"]["rect"]), (255, 0, 0))
@@ -470,7 +473,7 @@ class Failures(unittest.TestCase):
             self.assertEqual(len(reasons), 1, reasons)
             self.assertIn("COM1", reasons[0])
             r.rotor.new_line()
-            self.assertTrue(wait_until(lambda: r.line.sessions(), timeout=5))
+            self.assertTrue(wait_until(lambda: r.line.commands(), timeout=5))
             self.assertTrue(wait_until(lambda: r.main_window()["title"] == TITLE, timeout=5))
             self.assertEqual(r.failure_reasons()[1:], ["vorkelDDE: working again"])
             assert_title_bar_tells(self, failing, title_bar(r, "rotor-port-back"))

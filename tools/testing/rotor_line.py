@@ -25,7 +25,7 @@ from pathlib import Path
 from wine_session import wait_until
 
 SIMULATOR = Path(__file__).resolve().parent.parent / "rotor_simulator.py"
-COMMAND_EVENTS = ("point", "stop", "refused")
+COMMAND_EVENTS = ("point", "stop", "refused", "ignored")
 
 
 def pointed(azimuth, elevation):
@@ -43,8 +43,12 @@ def point_command(azimuth, elevation):
 
 
 class RotorLine:
-    def __init__(self, controller="gs232"):
+    """reset_on_open: (boot_ms, guard_ms) for a controller whose board resets at every open of
+    its port; None for one that does not."""
+
+    def __init__(self, controller="gs232", reset_on_open=None):
         self.controller = controller
+        self.reset_on_open = reset_on_open
         self.path = None
         self._proc = None
         self._dir = Path(tempfile.mkdtemp(prefix="vorkel-rotor-"))
@@ -52,9 +56,13 @@ class RotorLine:
 
     # -- lifetime -------------------------------------------------------------------------
     def start(self):
+        board = []
+        if self.reset_on_open:
+            board = ["--reset-on-open", "--boot-ms", str(self.reset_on_open[0]),
+                     "--guard-ms", str(self.reset_on_open[1])]
         self._proc = subprocess.Popen(
             [sys.executable, str(SIMULATOR), "--quiet", "--stop-on-eof", "--log",
-             str(self.log_path), "--controller", self.controller],
+             str(self.log_path), "--controller", self.controller, *board],
             # The pipe closes when this process ends, however it ends: the simulator goes too.
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
             start_new_session=True)  # so that the pty becomes its controlling terminal
@@ -116,8 +124,9 @@ class RotorLine:
         return b"".join(bytes.fromhex(e["hex"]) for e in self.events("bytes"))
 
     def commands(self):
-        """Each command as the controller read it: events "point" (azimuth, elevation), "stop"
-        and "refused" (why), each with where the rotor points after it ("rotor")."""
+        """Each command as the controller read it: events "point" (azimuth, elevation), "stop",
+        "refused" (why) and "ignored" (a board's guard time after it booted), each with where the
+        rotor points after it ("rotor")."""
         return self.events(*COMMAND_EVENTS)
 
     def refused(self):

@@ -38,10 +38,11 @@ class RotorRig:
     def __exit__(self, *exc):
         self.close()
 
-    def new_line(self):
-        """Replaces the controller with a fresh one and points the port at it."""
+    def new_line(self, reset_on_open=None):
+        """Replaces the controller with a fresh one and points the port at it; reset_on_open as
+        RotorLine takes it."""
         self._stop_line()
-        self.line = RotorLine(self.controller).start()
+        self.line = RotorLine(self.controller, reset_on_open).start()
         self._lines.append(self.line)
         self.wine.set_com_port(self.port, self.line.path)
         return self.line
