@@ -149,7 +149,7 @@ class BaseWindow {
             }
             default: {
                 LRESULT answer = 0;
-                if (answerTestQuery(hwnd_, message, wParam, lParam, answer)) {
+                if (answerTestQuery(hwnd_, table_, message, wParam, lParam, answer)) {
                     return answer;
                 }
                 break;

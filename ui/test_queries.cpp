@@ -8,6 +8,7 @@
 
 #include "ui/caption_fit.h"
 #include "ui/gdi.h"
+#include "ui/widget_table.h"
 #include "ui/window_icons.h"
 #include "win/heap_use.h"
 
@@ -174,17 +175,15 @@ LRESULT captionOf(HWND control, LPARAM which) {
 
 // Sent, not posted: the system copies the text for the asker and frees it when the send ends,
 // whether or not the asker took it.
-LRESULT sendFace(HWND window, HWND control, LPARAM asker) {
+LRESULT sendText(HWND window, LPARAM asker, ULONG_PTR kind, const std::wstring& text) {
     const HWND to = reinterpret_cast<HWND>(asker);
     if (to == nullptr || to == window || !IsWindow(to)) {
         return 0;
     }
-    WindowDc dc(control);
-    std::wstring face = realizedFace(dc.get(), fontOf(control));
     COPYDATASTRUCT data{};
-    data.dwData = kFaceAnswer;
-    data.cbData = static_cast<DWORD>(face.size() * sizeof(wchar_t));
-    data.lpData = face.data();
+    data.dwData = kind;
+    data.cbData = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(text.data());
     DWORD_PTR taken = 0;
     return SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
                                reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kAskerWaitMs,
@@ -192,6 +191,22 @@ LRESULT sendFace(HWND window, HWND control, LPARAM asker) {
                    taken != 0
                ? 1
                : 0;
+}
+
+LRESULT sendFace(HWND window, HWND control, LPARAM asker) {
+    WindowDc dc(control);
+    return sendText(window, asker, kFaceAnswer, realizedFace(dc.get(), fontOf(control)));
+}
+
+LRESULT sendWidgets(HWND window, std::span<const Widget> table, LPARAM asker) {
+    std::wstring rows;
+    for (const Widget& w : table) {
+        rows += w.name;
+        rows += L'\t';
+        rows += std::to_wstring(w.id);
+        rows += L'\n';
+    }
+    return sendText(window, asker, kWidgetsAnswer, rows);
 }
 
 HWND controlOf(HWND window, int id) {
@@ -210,7 +225,8 @@ HWND controlOf(HWND window, int id) {
 
 }  // namespace
 
-bool answerTestQuery(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer) {
+bool answerTestQuery(HWND window, std::span<const Widget> table, UINT message, WPARAM wParam,
+                     LPARAM lParam, LRESULT& answer) {
     // Registered messages lie from 0xC000 on; the rest never needs a look at the names, and a
     // name the system failed to register (0) never matches.
     if (message < 0xC000) {
@@ -225,6 +241,10 @@ bool answerTestQuery(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LR
                      ? SendMessageW(window, WM_GETICON, wParam, 0)
                      : reinterpret_cast<LRESULT>(lParam == kWarningIcon ? warningIcon(wParam)
                                                                         : ownIcon(window, wParam));
+        return true;
+    }
+    if (message == testQueryMessage(TestQuery::widgets)) {
+        answer = sendWidgets(window, table, lParam);
         return true;
     }
     const bool font = message == testQueryMessage(TestQuery::font);

@@ -9,7 +9,11 @@
 
 #include <windows.h>
 
+#include <span>
+
 namespace vorkel::ui {
+
+struct Widget;
 
 enum class TestQuery {
     // wParam: a control id. Answer: the weight of the control's font in the high word, its
@@ -30,6 +34,11 @@ enum class TestQuery {
     // Wine answers with 0 when it comes from another process), its class's, or the system's
     // warning sign.
     icon,
+    // lParam: the asker's window. The window's own widget table, one row a line ("name TAB
+    // control id LF"), goes to that window as WM_COPYDATA (dwData kWidgetsAnswer, UTF-16
+    // without terminator, wParam the answering window): the ids by name, for tests that name
+    // widgets. Answer: 1 if the asker took it, 0 otherwise.
+    widgets,
 };
 
 // The message number of a query: the same in every process of the desktop, 0 if the system
@@ -44,6 +53,8 @@ inline UINT testQueryMessage(TestQuery query) {
             L"vorkelDDE test query: caption 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
         RegisterWindowMessageW(L"vorkelDDE test query: face 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
         RegisterWindowMessageW(L"vorkelDDE test query: icon 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
+        RegisterWindowMessageW(
+            L"vorkelDDE test query: widgets 0b1e923f-39f4-4080-8a44-aa1fbcb100d7"),
     };
     return messages[static_cast<int>(query)];
 }
@@ -63,9 +74,12 @@ inline constexpr LPARAM kOwnIcon = 0;
 inline constexpr LPARAM kWarningIcon = 1;
 inline constexpr LPARAM kShownIcon = 2;
 
-inline constexpr ULONG_PTR kFaceAnswer = 0x76664661;  // "vfFa"
+inline constexpr ULONG_PTR kFaceAnswer = 0x76664661;     // "vfFa"
+inline constexpr ULONG_PTR kWidgetsAnswer = 0x76665774;  // "vfWt"
 
-// The answer to a test query sent to window, or false when the message is none of them.
-bool answerTestQuery(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
+// The answer to a test query sent to window, whose widgets are table, or false when the
+// message is none of them.
+bool answerTestQuery(HWND window, std::span<const Widget> table, UINT message, WPARAM wParam,
+                     LPARAM lParam, LRESULT& answer);
 
 }  // namespace vorkel::ui

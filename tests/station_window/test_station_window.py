@@ -194,6 +194,22 @@ class WorkedExample(unittest.TestCase):
                          ["Frame1", "Frame2", "Opt_normal", "Opt_invertido", "chk_update",
                           "Frame3", "cmd_stop", "cmd_acerca", "Label1"])
 
+    def test_each_window_reports_every_widget_it_has_once(self):
+        # The tests name widgets by the ids each window reports from its own table: that table
+        # must give every widget the window has, each under one name, and nothing else.
+        self.rig.press("cmd_acerca")
+        self.assertTrue(wait_until(lambda: self.rig.focus(BOX_TITLE)["active"], timeout=10))
+        try:
+            for title in (TITLE, BOX_TITLE):
+                with self.subTest(window=title):
+                    shown = [json.loads(l)["id"] for l in self.rig.probe("widgets", title)[1]
+                             .splitlines() if l.startswith("{")]
+                    self.assertEqual(sorted(self.rig.ids(title).values()), sorted(shown))
+        finally:
+            self.rig.probe("close", BOX_TITLE)
+            wait_until(lambda: not any(w["title"].startswith(BOX_TITLE)
+                                       for w in self.rig.windows()), timeout=10)
+
     def test_focus_comes_back_with_the_window(self):
         self.rig.press("cmd_acerca")  # another window to switch to
         self.assertTrue(wait_until(lambda: self.rig.focus(BOX_TITLE)["active"], timeout=10))

@@ -10,9 +10,9 @@ Everything started is ended when the block ends.
 """
 
 import json
-import re
 import subprocess
 import time
+from collections.abc import Mapping
 from pathlib import Path
 
 from rotor_rig import RotorRig
@@ -23,28 +23,50 @@ ERROR_TEXT = "Un error ha ocurrido..."
 # The failure leads, so that a title bar of the window's normal width shows it.
 FAILURE_TITLE = ERROR_TEXT + " - " + TITLE
 
-UI = Path(__file__).resolve().parents[2] / "ui"
-
-
-def control_ids(layout):
-    """Control ids by widget name, read from a window's layout, the one place they are given:
-    the numbers from the ControlId enum of its header, the names from the rows of its table."""
-    body = re.search(r"enum ControlId : int \{(.*?)\};", (UI / f"{layout}.h").read_text(),
-                     re.S)[1]
-    named = {"kClientArea": 0, "IDOK": 1}
-    value = -1
-    for match in re.finditer(r"(k\w+)(?:\s*=\s*(\w+))?,", body):
-        given = match[2]
-        value = (int(given) if given.isdigit() else named[given]) if given else value + 1
-        named[match[1]] = value
-    rows = re.findall(r'\{(k\w+),\s*L"(\w+)"', (UI / f"{layout}.cpp").read_text())
-    return {name: named[constant] for constant, name in rows}
-
-
-IDS = control_ids("form1_layout")
 # The about box's; its title is matched by its ASCII start.
 BOX_TITLE = "Informaci"
-BOX_IDS = control_ids("frm_about_layout")
+
+
+class ControlIds(Mapping):
+    """Control ids by widget name for the window whose title holds `title`, as that window of the
+    running station reports its own widget table (window_probe ids): the exe is the one place
+    they are given. Learned on first use, from the rig that asks or else the latest rig whose
+    station runs, and then kept: every rig of a test program runs the same build."""
+
+    def __init__(self, title):
+        self.title = title
+        self._ids = None
+
+    def learn(self, rig):
+        if self._ids is None:
+            code, out = rig.probe("ids", self.title)
+            lines = out.strip().splitlines()
+            if code != 0 or not lines or not lines[-1].startswith("{"):
+                raise RuntimeError(f"no widget table from the window titled {self.title!r} "
+                                   f"(is it open?): {out.strip()}")
+            self._ids = json.loads(lines[-1])
+        return self._ids
+
+    def _table(self):
+        if self._ids is None:
+            if StationRig.latest is None:
+                raise RuntimeError(f"the ids of {self.title!r} are learned from a running "
+                                   "station: start one first")
+            self.learn(StationRig.latest)
+        return self._ids
+
+    def __getitem__(self, name):
+        return self._table()[name]
+
+    def __iter__(self):
+        return iter(self._table())
+
+    def __len__(self):
+        return len(self._table())
+
+
+IDS = ControlIds(TITLE)
+BOX_IDS = ControlIds(BOX_TITLE)
 # The widgets with a caption, by window: what the caption checks measure.
 CAPTIONED = {TITLE: ["Label2", "Label3", "Label4", "Label5", "Opt_normal", "Opt_invertido",
                      "chk_update", "cmd_stop", "cmd_acerca"],
@@ -84,6 +106,8 @@ class StationRig:
         self.close()
 
     def close(self):
+        if StationRig.latest is self:
+            StationRig.latest = None
         self.rotor.close()
         if self._workdir:
             subprocess.run(["rm", "-rf", str(self._workdir)])
@@ -137,7 +161,14 @@ class StationRig:
                                         wine_debug="-all,warn+seh")
         if not wait_until(lambda: self.main_window(), timeout=timeout):
             raise RuntimeError("the station's window did not appear")
+        StationRig.latest = self
+        IDS.learn(self)  # now, while it surely answers: a test may hang it before a first use
         return self.station
+
+    def ids(self, title=TITLE):
+        """Control ids by widget name of the station's main window, or of the window titled
+        title (open now, the first time it is asked)."""
+        return {TITLE: IDS, BOX_TITLE: BOX_IDS}[title].learn(self)
 
     def failure_reasons(self):
         """The lines the station wrote with OutputDebugString, as Wine 8 shows them (channel
@@ -179,7 +210,7 @@ class StationRig:
     def widgets(self, title=TITLE):
         code, out = self.probe("widgets", title)
         found = {}
-        names = {v: k for k, v in IDS.items()}
+        names = {v: k for k, v in self.ids(title).items()}
         for l in out.splitlines():
             if l.startswith("{"):
                 w = json.loads(l)
@@ -190,22 +221,20 @@ class StationRig:
         return self.widgets()[name]["text"]
 
     def press(self, name, title=TITLE):
-        return self.probe("press", title, IDS.get(name, name))[0] == 0
+        return self.probe("press", title, self.ids(title).get(name, name))[0] == 0
 
     def font(self, name):
-        code, out = self.probe("font", TITLE, IDS[name])
+        code, out = self.probe("font", TITLE, self.ids()[name])
         return json.loads(out.strip().splitlines()[-1])
 
     def face(self, name, title=TITLE):
         """The face a widget's font is realized in, as the station's own process sees it."""
-        ids = IDS if title == TITLE else BOX_IDS
-        code, out = self.probe("face", title, ids[name])
+        code, out = self.probe("face", title, self.ids(title)[name])
         return json.loads(out.strip().splitlines()[-1])["face"]
 
     def caption(self, name, title=TITLE):
         """What a widget's caption takes and the room its widget leaves, in pixels."""
-        ids = IDS if title == TITLE else BOX_IDS
-        code, out = self.probe("caption", title, ids[name])
+        code, out = self.probe("caption", title, self.ids(title)[name])
         return json.loads(out.strip().splitlines()[-1])
 
     def captions(self):

@@ -18,7 +18,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 from rotor_line import point_command
-from station_rig import ERROR_TEXT, FAILURE_TITLE, IDS, TITLE
+from station_rig import ERROR_TEXT, FAILURE_TITLE, TITLE
 
 # A window that takes longer than this to handle a message counts as hung.
 ANSWER_LIMIT_MS = 1500.0
@@ -81,7 +81,7 @@ class Watch:
 
     def __init__(self, rig, names=WATCHED, seconds=3600):
         self._rig = rig
-        self._names = {IDS[n]: n for n in names}
+        self._names = {rig.ids()[n]: n for n in names}
         self.proc = rig.rotor.spawn(
             [rig.exe("window_probe"), "watch", TITLE, seconds, *self._names], name="watch")
         self._samples = None

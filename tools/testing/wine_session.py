@@ -89,7 +89,8 @@ class WineSession:
                 return
             # A server of a program run just before lingers a few seconds after it and refuses
             # a second one: let it end. One still held after that belongs to a program left
-            # running in this prefix; tests share the prefix one after another, so it is ended.
+            # running in this prefix; tests share the prefix one after another (CTest's lock
+            # `wine`), so it is ended.
             try:
                 subprocess.run(["wineserver", "-w"], env=self.env, timeout=20)
             except subprocess.TimeoutExpired:

@@ -4,6 +4,8 @@
 //
 //   window_probe.exe windows                    top-level windows, one JSON object a line
 //   window_probe.exe widgets TITLE              the widgets of the window whose title holds TITLE
+//   window_probe.exe ids TITLE                  the control ids of its widgets by name, as the
+//                                               window's own widget table gives them
 //   window_probe.exe font TITLE ID              weight and pixel height of a widget's font
 //   window_probe.exe face TITLE ID              the face a widget's font is realized in
 //   window_probe.exe caption TITLE ID           the pixels a widget's caption takes in its font,
@@ -236,50 +238,89 @@ long long askStation(HWND window, WPARAM figure) {
     return static_cast<long long>(static_cast<LONG_PTR>(answer));
 }
 
-// The face answer arrives as WM_COPYDATA at a message-only window of ours while we wait for the
-// query, from the window we asked and no other.
-struct FaceAnswer {
+// A text answer (a face, a widget table) arrives as WM_COPYDATA at a message-only window of ours
+// while we wait for the query, from the window we asked and no other.
+struct TextAnswer {
     HWND from = nullptr;
-    std::wstring face;
+    ULONG_PTR kind = 0;
+    std::wstring text;
     bool arrived = false;
 };
 
-LRESULT CALLBACK receiveFace(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* answer = reinterpret_cast<FaceAnswer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+LRESULT CALLBACK receiveText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* answer = reinterpret_cast<TextAnswer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message != WM_COPYDATA || answer == nullptr) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (data == nullptr || data->dwData != vorkel::ui::kFaceAnswer ||
+    if (data == nullptr || data->dwData != answer->kind ||
         reinterpret_cast<HWND>(wParam) != answer->from || data->cbData % sizeof(wchar_t) != 0 ||
         (data->cbData != 0 && data->lpData == nullptr)) {
         return FALSE;
     }
-    answer->face.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+    answer->text.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
     answer->arrived = true;
     return TRUE;
 }
 
-bool askFace(HWND window, int id, std::wstring& face) {
+// Sends query (with wParam) to window and collects the text it answers with, of the given kind.
+bool askTextAnswer(HWND window, TestQuery query, WPARAM wParam, ULONG_PTR kind,
+                   std::wstring& text) {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = receiveFace;
+    wc.lpfnWndProc = receiveText;
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VorkelProbeFaceAnswer";
+    wc.lpszClassName = L"VorkelProbeTextAnswer";
     RegisterClassW(&wc);
     HWND receiver = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                     wc.hInstance, nullptr);
     if (receiver == nullptr) {
         return false;
     }
-    FaceAnswer answer;
+    TextAnswer answer;
     answer.from = window;
+    answer.kind = kind;
     SetWindowLongPtrW(receiver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer));
     DWORD_PTR taken = 0;
-    SendMessageTimeoutW(window, testQueryMessage(TestQuery::face), static_cast<WPARAM>(id),
-                        reinterpret_cast<LPARAM>(receiver), SMTO_ABORTIFHUNG, 2000, &taken);
+    SendMessageTimeoutW(window, testQueryMessage(query), wParam, reinterpret_cast<LPARAM>(receiver),
+                        SMTO_ABORTIFHUNG, 2000, &taken);
     DestroyWindow(receiver);
-    face = answer.face;
+    text = answer.text;
     return answer.arrived && taken != 0;
+}
+
+bool askFace(HWND window, int id, std::wstring& face) {
+    return askTextAnswer(window, TestQuery::face, static_cast<WPARAM>(id), vorkel::ui::kFaceAnswer,
+                         face);
+}
+
+// The window's own widget table as one JSON object, control ids by name; false when the window
+// gave none.
+bool askWidgetIds(HWND window, std::string& out) {
+    std::wstring rows;
+    if (!askTextAnswer(window, TestQuery::widgets, 0, vorkel::ui::kWidgetsAnswer, rows)) {
+        return false;
+    }
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about operator+ on strings.
+    out.clear();
+    out.push_back('{');
+    for (std::size_t start = 0; start < rows.size();) {
+        std::size_t end = rows.find(L'\n', start);
+        end = end == std::wstring::npos ? rows.size() : end;
+        const std::wstring row = rows.substr(start, end - start);
+        const std::size_t tab = row.find(L'\t');
+        if (tab == std::wstring::npos) {
+            return false;
+        }
+        if (out.size() > 1) {
+            out.push_back(',');
+        }
+        out.append(json(row.substr(0, tab)));
+        out.push_back(':');
+        out.append(std::to_string(_wtoi(row.c_str() + tab + 1)));
+        start = end + 1;
+    }
+    out.push_back('}');
+    return true;
 }
 
 // The messages any program may send a window, and face queries from an asker that takes no
@@ -586,6 +627,15 @@ int run(int argc, wchar_t** argv) {
     }
     if (command == L"widgets") {
         EnumChildWindows(window, printWidget, 0);
+        return 0;
+    }
+    if (command == L"ids") {
+        std::string ids;
+        if (!askWidgetIds(window, ids)) {
+            std::printf("no widget table from %s\n", json(argv[2]).c_str());
+            return 2;
+        }
+        std::printf("%s\n", ids.c_str());
         return 0;
     }
     if (command == L"focus") {
