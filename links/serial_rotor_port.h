@@ -29,7 +29,7 @@ class SerialRotorPort : public RotorPort {
     Status write(const std::wstring& text) override;
     void close() override;
 
-    bool isOpen() const { return file_.valid(); }
+    bool isOpen() const override { return file_.valid(); }
     // "\\.\COM1" once configured.
     const std::wstring& devicePath() const { return devicePath_; }
 

@@ -25,6 +25,9 @@ class RotorPort {
     virtual Status write(const std::wstring& text) = 0;
     // Releases the port; harmless when it is not open. Cannot fail.
     virtual void close() = 0;
+    // Whether the port is open: after a successful open, until a close (a failed open leaves it
+    // closed).
+    virtual bool isOpen() const = 0;
 };
 
 }  // namespace vorkel

@@ -179,12 +179,14 @@ void Station::endStation() {
     releasePort();
 }
 
+// The port is held from the first command after sending is switched on until sending goes off
+// or a command fails: many controllers reset whenever the port is opened, and would take no
+// command at all if it were opened for each one.
 Status Station::sendToRotor(const std::wstring& command) {
-    if (!portOpen_) {
+    if (!port_.isOpen()) {
         if (Status s = port_.open(); !s.ok()) {
             return s;
         }
-        portOpen_ = true;
     }
     const Status written = port_.write(command);
     if (!written.ok()) {
@@ -196,8 +198,7 @@ Status Station::sendToRotor(const std::wstring& command) {
 }
 
 void Station::releasePort() {
-    if (portOpen_) {
-        portOpen_ = false;
+    if (port_.isOpen()) {
         port_.close();
     }
 }

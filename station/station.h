@@ -43,10 +43,6 @@ class Station {
     bool tickRunning_ = false;
     // Presses of Stop that arrived during a tick: each one is a stop command of its own.
     int stopsPending_ = 0;
-    // The port is held from the first command after sending is switched on until sending goes
-    // off or a command fails: many controllers reset whenever the port is opened, and would
-    // take no command at all if it were opened for each one.
-    bool portOpen_ = false;
     bool ended_ = false;
 };
 

@@ -148,19 +148,19 @@ Status FakePort::open() {
     if (openFails) {
         return Status::failure("no port");
     }
-    isOpen = true;
+    open_ = true;
     return Status::success();
 }
 Status FakePort::write(const std::wstring& text) {
     journal_.push_back("write " + narrow(text));
-    if (writeFails || !isOpen) {
+    if (writeFails || !open_) {
         return Status::failure("write");
     }
     written.push_back(narrow(text));
     return Status::success();
 }
 void FakePort::close() {
-    isOpen = false;
+    open_ = false;
     journal_.push_back("close port");
 }
 

@@ -83,11 +83,12 @@ class FakePort : public RotorPort {
     bool configureFails = false;
     bool openFails = false;
     bool writeFails = false;
-    bool isOpen = false;
+    bool isOpen() const override { return open_; }
     std::vector<std::string> written;
 
   private:
     Journal& journal_;
+    bool open_ = false;
 };
 
 class FakeTimer : public TickTimer {

@@ -146,7 +146,7 @@ TEST_F(StationTest, PortFailuresShowWhileTheDisplaysKeepUpdating) {
     port.openFails = false;
     port.writeFails = true;
     effects = tickWith(kWorkedExample);
-    EXPECT_FALSE(port.isOpen);  // closed again, so the next command can open it
+    EXPECT_FALSE(port.isOpen());  // closed again, so the next command can open it
     EXPECT_EQ(effects.back(), "title failed");
     EXPECT_FALSE(view.bold);
 
@@ -167,7 +167,7 @@ TEST_F(StationTest, StopWritesTheStopCommandThenReleasesThePortAndUnticks) {
     journal.clear();
     station.stopRotor();
     EXPECT_EQ(journal, (Journal{"write S\r", "close port", "untick"}));
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     for (const std::string& effect : tickWith(kWorkedExample)) {
         EXPECT_EQ(effect.find("port"), std::string::npos) << effect;
     }
@@ -178,7 +178,7 @@ TEST_F(StationTest, StopThatCannotWriteReportsAndStaysTicked) {
     port.writeFails = true;
     station.stopRotor();
     EXPECT_TRUE(view.ticked);
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
     EXPECT_TRUE(view.failureShown);
     EXPECT_EQ(view.failureReason, "write");  // the port's own words reach the window
@@ -249,7 +249,7 @@ TEST_F(StationTest, ThePortIsOpenedOnceAndHeldWhileSendingIsOn) {
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "open port"), 1);
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 0);
     EXPECT_EQ(port.written.size(), 5u);
-    EXPECT_TRUE(port.isOpen);
+    EXPECT_TRUE(port.isOpen());
 }
 
 TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
@@ -259,7 +259,7 @@ TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
     journal.clear();
     station.sendingSwitched();
     EXPECT_EQ(journal, (Journal{"close port"}));
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     station.sendingSwitched();  // already free: nothing more
     EXPECT_EQ(journal, (Journal{"close port"}));
 
@@ -267,14 +267,14 @@ TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
     // releases the port, even when its record then fails to cut.
     view.ticked = true;
     tickWith(kWorkedExample);
-    ASSERT_TRUE(port.isOpen);
+    ASSERT_TRUE(port.isOpen());
     transport.duringRequest = [this] {
         view.ticked = false;
         station.sendingSwitched();
     };
     const Journal effects = tickWith(L"garbage");
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 1);
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.written.size(), 2u);
 }
 
@@ -283,19 +283,19 @@ TEST_F(StationTest, EveryKindOfPortFailureClosesItSoTheNextTickOpensItAfresh) {
     tickWith(kWorkedExample);
     port.writeFails = true;
     Journal effects = tickWith(kWorkedExample);
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 1);
 
     port.writeFails = false;
     port.openFails = true;
     effects = tickWith(kWorkedExample);
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
 
     port.openFails = false;
     effects = tickWith(kWorkedExample);
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "open port"), 1);
-    EXPECT_TRUE(port.isOpen);
+    EXPECT_TRUE(port.isOpen());
     EXPECT_FALSE(view.failureShown);
 }
 
@@ -308,7 +308,7 @@ TEST_F(StationTest, TheEndOfTheStationReleasesThePortAndSendsNothingMore) {
     transport.replies.push_back(kWorkedExample);
     station.runTrackingTick();
     station.stopRotor();
-    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.written.size(), 1u);
 }
 
