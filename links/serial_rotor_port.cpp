@@ -20,6 +20,8 @@ namespace {
 constexpr DWORD kWriteSlack = 2;
 // Added to every write, for the driver's own latency.
 constexpr DWORD kWriteBaseMilliseconds = 100;
+// How often drain() looks at the driver's output queue.
+constexpr DWORD kDrainPollMs = 2;
 
 BYTE dcbParity(Parity parity) {
     switch (parity) {
@@ -91,7 +93,7 @@ Status SerialRotorPort::open() {
     if (!settings_) {
         return Status::failure("opening", "the rotor port", "it has not been configured");
     }
-    // Share mode 0: while a command goes out, no other program may write into the line.
+    // Share mode 0: for as long as the port is held, no other program may write into the line.
     file_.reset(CreateFileW(devicePath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, 0, nullptr));
     if (!file_) {
@@ -101,6 +103,7 @@ Status SerialRotorPort::open() {
     if (!status.ok()) {
         close();
     }
+    lastWriteAllowedMs_ = writeMilliseconds(*settings_, 0);
     return status;
 }
 
@@ -213,11 +216,42 @@ Status SerialRotorPort::write(const std::wstring& text) {
             return Status::failure("writing to", win::utf8FromWide(devicePath_), why);
         }
     }
-    // The port may be closed straight after; the command must be on the line before that.
-    if (!FlushFileBuffers(file_.get())) {
-        return windowsFailure("flushing", devicePath_, GetLastError());
-    }
+    // No flush: FlushFileBuffers heeds no write time-out, so a driver waiting for its device
+    // would hold the window for as long as that lasts, and one that cannot flush would fail
+    // every command. The next command queues behind this one; drain() waits where it must.
+    lastWriteAllowedMs_ = allowed;
     return Status::success();
+}
+
+Status SerialRotorPort::drain() {
+    if (!file_) {
+        return Status::failure("draining", win::utf8FromWide(objectName()), "it is not open");
+    }
+    // Polled, never waited on: only the driver's count of queued bytes is bounded by nothing
+    // but our own deadline.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT state{};
+        if (!ClearCommError(file_.get(), &errors, &state)) {
+            const DWORD error = GetLastError();
+            PurgeComm(file_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
+            return windowsFailure("draining", devicePath_, error);
+        }
+        if (state.cbOutQue == 0) {
+            return Status::success();
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= lastWriteAllowedMs_) {
+            // Left queued, the rest would go out whenever the line moves again, and cut.
+            PurgeComm(file_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
+            return Status::failure("draining", win::utf8FromWide(devicePath_),
+                                   "the line took no more within " +
+                                       std::to_string(lastWriteAllowedMs_) + " ms (" +
+                                       std::to_string(state.cbOutQue) + " bytes left unsent)");
+        }
+        Sleep(std::min<DWORD>(kDrainPollMs, lastWriteAllowedMs_ - elapsed));
+    }
 }
 
 std::wstring SerialRotorPort::objectName() const {

@@ -24,9 +24,12 @@ class SerialRotorPort : public RotorPort {
     Status open() override;
     // Characters above 0x7F are refused before anything is sent ("writing to \\.\COM1: U+00E9
     // at position 5 is not a 7-bit character; nothing was sent"). A write that fails or runs out
-    // of time throws away what is still queued and says how many bytes went out; the flush after
-    // it fails with the system's error.
+    // of time throws away what is still queued and says how many bytes went out.
     Status write(const std::wstring& text) override;
+    // Watches the driver's output queue (ClearCommError) until it is empty, for the time the last
+    // write was allowed ("draining \\.\COM1: the line took no more within 118 ms (2 bytes left
+    // unsent)").
+    Status drain() override;
     void close() override;
 
     bool isOpen() const override { return file_.valid(); }
@@ -40,6 +43,7 @@ class SerialRotorPort : public RotorPort {
     std::wstring devicePath_;
     std::optional<LineSettings> settings_;
     win::UniqueFile file_;
+    unsigned long lastWriteAllowedMs_ = 0;
 };
 
 }  // namespace vorkel

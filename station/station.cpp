@@ -78,7 +78,7 @@ void Station::runTrackingTick() {
             view_.raiseTopmost();
             const Status outcome = withoutExceptions([this] { return trackOnce(); });
             if (!view_.sendTicked()) {
-                releasePort();  // switched off meanwhile, whatever became of the tick
+                (void)releasePort();  // switched off meanwhile, whatever became of the tick
             }
             if (outcome.ok()) {
                 view_.showFailure({});
@@ -153,9 +153,13 @@ void Station::stopRotor() {
         return;
     }
     (void)withoutExceptions([this] {
-        const Status sent = withoutExceptions([this] { return sendToRotor(stopCommand()); });
-        // Sending goes off with Stop, so the port is free again whether or not the command went.
-        releasePort();
+        const Status sent = withoutExceptions([this] {
+            const Status written = sendToRotor(stopCommand());
+            // Sending goes off with Stop, so the port is free again whether or not the command
+            // went; it is closed only once the command has left.
+            const Status released = releasePort();
+            return written.ok() ? released : written;
+        });
         if (!sent.ok()) {
             // The rotor may still be turning: sending stays on so the operator sees nothing
             // changed.
@@ -170,13 +174,13 @@ void Station::stopRotor() {
 void Station::sendingSwitched() {
     // During a tick the switch is read again as that tick ends.
     if (!tickRunning_ && !view_.sendTicked()) {
-        releasePort();
+        (void)releasePort();
     }
 }
 
 void Station::endStation() {
     ended_ = true;
-    releasePort();
+    (void)releasePort();
 }
 
 // The port is held from the first command after sending is switched on until sending goes off
@@ -191,16 +195,22 @@ Status Station::sendToRotor(const std::wstring& command) {
     const Status written = port_.write(command);
     if (!written.ok()) {
         // Opened afresh by the next command: an adapter that was pulled out and put back is
-        // found again, and a port left in a failed state would refuse every later command.
-        releasePort();
+        // found again, and a port left in a failed state would refuse every later command. The
+        // failed write left nothing queued.
+        port_.close();
     }
     return written;
 }
 
-void Station::releasePort() {
-    if (port_.isOpen()) {
-        port_.close();
+// What was written is on the line before the port is let go: a close straight after a write may
+// drop the bytes still queued in the driver.
+Status Station::releasePort() {
+    if (!port_.isOpen()) {
+        return Status::success();
     }
+    const Status drained = port_.drain();
+    port_.close();
+    return drained;
 }
 
 void Station::showError(const Status& failure) {

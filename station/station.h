@@ -30,7 +30,7 @@ class Station {
     Status prepare();
     Status trackOnce();
     Status sendToRotor(const std::wstring& command);
-    void releasePort();
+    Status releasePort();
     void showError(const Status& failure);
 
     StationView& view_;

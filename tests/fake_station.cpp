@@ -159,6 +159,10 @@ Status FakePort::write(const std::wstring& text) {
     written.push_back(narrow(text));
     return Status::success();
 }
+Status FakePort::drain() {
+    journal_.push_back("drain port");
+    return drainFails ? Status::failure("drain") : Status::success();
+}
 void FakePort::close() {
     open_ = false;
     journal_.push_back("close port");

@@ -78,11 +78,13 @@ class FakePort : public RotorPort {
     Status configure(int portNumber, const std::wstring& settings) override;
     Status open() override;
     Status write(const std::wstring& text) override;
+    Status drain() override;
     void close() override;
 
     bool configureFails = false;
     bool openFails = false;
     bool writeFails = false;
+    bool drainFails = false;
     bool isOpen() const override { return open_; }
     std::vector<std::string> written;
 

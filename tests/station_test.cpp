@@ -157,31 +157,36 @@ TEST_F(StationTest, PortFailuresShowWhileTheDisplaysKeepUpdating) {
 }
 
 TEST_F(StationTest, StopWritesTheStopCommandThenReleasesThePortAndUnticks) {
-    // Pressed with sending off, the port is opened for the stop command alone.
+    // Pressed with sending off, the port is opened for the stop command alone, and closed only
+    // once the command has left the driver.
     station.stopRotor();
-    EXPECT_EQ(journal, (Journal{"open port", "write S\r", "close port", "untick"}));
+    EXPECT_EQ(journal, (Journal{"open port", "write S\r", "drain port", "close port", "untick"}));
 
     // Pressed while sending holds the port: through the held port, then released.
     view.ticked = true;
     tickWith(kWorkedExample);
     journal.clear();
     station.stopRotor();
-    EXPECT_EQ(journal, (Journal{"write S\r", "close port", "untick"}));
+    EXPECT_EQ(journal, (Journal{"write S\r", "drain port", "close port", "untick"}));
     EXPECT_FALSE(port.isOpen());
     for (const std::string& effect : tickWith(kWorkedExample)) {
         EXPECT_EQ(effect.find("port"), std::string::npos) << effect;
     }
 }
 
-TEST_F(StationTest, StopThatCannotWriteReportsAndStaysTicked) {
-    view.ticked = true;
-    port.writeFails = true;
-    station.stopRotor();
-    EXPECT_TRUE(view.ticked);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
-    EXPECT_TRUE(view.failureShown);
-    EXPECT_EQ(view.failureReason, "write");  // the port's own words reach the window
+TEST_F(StationTest, StopThatCannotWriteOrDrainReportsAndStaysTicked) {
+    for (bool drainOnly : {false, true}) {
+        view.ticked = true;
+        port.writeFails = !drainOnly;
+        port.drainFails = drainOnly;  // written, but still queued when the write's time was up
+        station.stopRotor();
+        EXPECT_TRUE(view.ticked);
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
+        EXPECT_TRUE(view.failureShown);
+        // The port's own words reach the window.
+        EXPECT_EQ(view.failureReason, drainOnly ? "drain" : "write");
+    }
 }
 
 TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
@@ -225,10 +230,10 @@ TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     };
     const Journal effects = tickWith(kWorkedExample);
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "request"), 1);
-    ASSERT_GE(effects.size(), 8u);
-    EXPECT_EQ(Journal(effects.end() - 8, effects.end()),
-              (Journal{"title ok", "write S\r", "close port", "untick", "open port", "write S\r",
-                       "close port", "untick"}));
+    ASSERT_GE(effects.size(), 10u);
+    EXPECT_EQ(Journal(effects.end() - 10, effects.end()),
+              (Journal{"title ok", "write S\r", "drain port", "close port", "untick", "open port",
+                       "write S\r", "drain port", "close port", "untick"}));
     EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45), "S\r", "S\r"}));
 
     transport.duringRequest = nullptr;
@@ -258,10 +263,10 @@ TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
     view.ticked = false;
     journal.clear();
     station.sendingSwitched();
-    EXPECT_EQ(journal, (Journal{"close port"}));
+    EXPECT_EQ(journal, (Journal{"drain port", "close port"}));
     EXPECT_FALSE(port.isOpen());
     station.sendingSwitched();  // already free: nothing more
-    EXPECT_EQ(journal, (Journal{"close port"}));
+    EXPECT_EQ(journal, (Journal{"drain port", "close port"}));
 
     // Unticked while a tick waits for the tracking program: that tick sends nothing and
     // releases the port, even when its record then fails to cut.
@@ -304,7 +309,7 @@ TEST_F(StationTest, TheEndOfTheStationReleasesThePortAndSendsNothingMore) {
     tickWith(kWorkedExample);
     journal.clear();
     station.endStation();
-    EXPECT_EQ(journal, (Journal{"close port"}));
+    EXPECT_EQ(journal, (Journal{"drain port", "close port"}));
     transport.replies.push_back(kWorkedExample);
     station.runTrackingTick();
     station.stopRotor();

@@ -19,6 +19,11 @@ FLOORS = {32: (5, 1), 64: (6, 0)}
 RELEASES = {"2000": (5, 0), "XP": (5, 1), "Vista": (6, 0), "7": (6, 1), "8": (6, 2),
             "8.1": (6, 3), "10": (10, 0)}
 ICONS = [(16, 16, 4), (32, 32, 1), (32, 32, 4)]
+# Calls that no time-out bounds: a driver may hold them for as long as its device does not
+# answer, and every tick and Stop of the station must end within its own time limits.
+UNBOUNDED = {"FlushFileBuffers": "heeds no write time-out",
+             "WaitCommEvent": "waits for a line event that may never come",
+             "TransmitCommChar": "heeds no write time-out"}
 
 
 def read_allow_list(path):
@@ -70,6 +75,10 @@ class ExeAudit(unittest.TestCase):
         imports = self.pe.imports()
         self.assertTrue(imports)
         self.assertEqual(import_faults(imports, read_allow_list(self.allow_list), self.floor), [])
+
+    def test_no_call_that_no_time_out_bounds(self):
+        imported = {f for functions in self.pe.imports().values() for f in functions}
+        self.assertEqual({f: why for f, why in UNBOUNDED.items() if f in imported}, {})
 
     def test_audit_catches_an_unlisted_or_newer_function(self):
         # The same check with the list changed: one function missing, one made too new.

@@ -88,13 +88,13 @@ class StationCase(unittest.TestCase):
         self.rig.rotor.wine.stop_programs()
         self.rig.tracker = self.rig.station = None
 
-    def start(self, tracker=("--record", WORKED), sending=True):
+    def start(self, tracker=("--record", WORKED), sending=True, driver=None):
         # Every tick of a case must have had sending on. On a loaded machine the first tick can
         # come before the click on the send switch lands; such a start is made again.
         for _ in range(3):
             if tracker is not None:
                 self.rig.start_tracker([*tracker, "--log-records"])
-            self.rig.start_station()
+            self.rig.start_station(driver=driver)
             self.started = time.time()
             self.watch = Watch(self.rig)
             if not sending:
@@ -491,6 +491,51 @@ class RotorLineFaults(StationCase):
         after = self.commands(free)
         self.assertGreaterEqual(len(after), 3)
         self.assertTrue(all(e["event"] == "point" for e in after))
+
+
+class StricterDrivers(StationCase):
+    """COM1 behind a driver as Windows may have one, which Wine hides (tools/wine/
+    serial_driver.c): no tick and no Stop may wait on anything the write's time limit does not
+    bound, and a driver without flushing is no failure."""
+
+    def setUp(self):
+        super().setUp()
+        if self.rig.serial_driver() is None:
+            self.skipTest("no stricter serial driver for this build's bitness")
+
+    def assertFollowsThePassThrough(self, driver):
+        self.start(["--pass", "AO-7", "--speed", "30"], driver=driver)
+        time.sleep(5)
+        self.finish()  # the window answered throughout
+        self.assertWorking(self.started + SETTLE, time.time())
+        self.assertGreaterEqual(len(self.commands()), 4)
+        self.assertEqual(len(self.rig.line.events("opened")), 1)  # held, never opened again
+        self.assertWholeCommands()
+
+    def test_flushing_that_hangs_for_good(self):
+        self.assertFollowsThePassThrough("flush-blocks")
+
+    def test_flushing_that_the_driver_cannot_do(self):
+        self.assertFollowsThePassThrough("flush-fails")
+
+    def test_stop_with_sending_off_fails_within_the_write_time_when_nothing_leaves(self):
+        self.start(sending=False, driver="queue-stuck")
+        pressed = time.time()
+        self.rig.press("cmd_stop")
+        self.assertTrue(wait_until(
+            lambda: any(r.startswith("vorkelDDE: draining") for r in self.rig.failure_reasons()),
+            timeout=3), self.rig.failure_reasons())
+        self.assertTrue(self.rig.line.wait_closed(timeout=3))
+        time.sleep(1.5)
+        self.finish()  # the window answered throughout
+        # The stop command is as long as its write may take: 100 ms and twice its 2 bytes' time.
+        failed = [s for s in between(self.samples, pressed, time.time()) if s.failing]
+        self.assertTrue(failed and failed[0].unix - pressed < 1.0,
+                        "the failure did not show within the write's time")
+        self.assertEqual(self.rig.line.holders(), [])
+        reason = [r for r in self.rig.failure_reasons() if "draining" in r][0]
+        self.assertRegex(reason, r"^vorkelDDE: draining \S*COM1: the line took no more within "
+                                 r"\d+ ms \(9 bytes left unsent\)$")
 
 
 class OperatorHaste(StationCase):

@@ -61,8 +61,8 @@ class RotorRig:
         """Points the port somewhere else (None: nowhere); new_line() points it back."""
         self.wine.set_com_port(self.port, unix_path)
 
-    def spawn(self, argv, name=None, wine_debug=None):
-        return self.wine.spawn(argv, name, wine_debug)
+    def spawn(self, argv, name=None, wine_debug=None, env=None):
+        return self.wine.spawn(argv, name, wine_debug, env)
 
     def run(self, argv, timeout=60):
         return self.wine.run(argv, timeout)

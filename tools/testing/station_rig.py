@@ -155,10 +155,21 @@ class StationRig:
         return [l for l in self._tracker_text().splitlines() if " request " in l]
 
     # -- the station ----------------------------------------------------------------------
-    def start_station(self, timeout=20):
+    def serial_driver(self):
+        """The stricter serial driver the station can be started with (tools/wine/
+        serial_driver.c), or None where this build has none (the 32-bit station's)."""
+        library = self.build / "tools" / "wine" / "serial_driver.so"
+        return library if library.exists() else None
+
+    def start_station(self, timeout=20, driver=None):
+        """driver: a mode of the stricter serial driver ("flush-blocks", "flush-fails",
+        "queue-stuck") for the station's COM1; None for Wine's own."""
+        env = None
+        if driver is not None:
+            env = {"LD_PRELOAD": str(self.serial_driver()), "VORKEL_SERIAL_DRIVER": driver}
         # Its debug output (the reasons of failures) is kept: see failure_reasons().
         self.station = self.rotor.spawn([self.exe("vorkelDDE")], name="station",
-                                        wine_debug="-all,warn+seh")
+                                        wine_debug="-all,warn+seh", env=env)
         if not wait_until(lambda: self.main_window(), timeout=timeout):
             raise RuntimeError("the station's window did not appear")
         StationRig.latest = self

@@ -140,14 +140,15 @@ class WineSession:
         self.env["DISPLAY"] = ":" + number
 
     # -- programs -------------------------------------------------------------------------
-    def spawn(self, argv, name=None, wine_debug=None):
+    def spawn(self, argv, name=None, wine_debug=None, env=None):
         """Starts a Windows program; its output goes to a file (see output()). wine_debug
-        replaces WINEDEBUG for it, e.g. "+debugstr" for its OutputDebugString lines."""
+        replaces WINEDEBUG for it, e.g. "warn+seh" for its OutputDebugString lines; env adds
+        variables for it alone."""
         name = name or Path(argv[0]).stem
         log = open(self._logdir / f"{name}-{len(self._children)}.log", "wb")
         loader = loader_for(argv[0])
         # What the program starts in turn finds the other bitness's loader beside this one.
-        env = dict(self.env, WINELOADER=loader)
+        env = dict(self.env, WINELOADER=loader, **(env or {}))
         if wine_debug:
             env["WINEDEBUG"] = wine_debug
         proc = subprocess.Popen([loader, *map(str, argv)], env=env, stdin=subprocess.DEVNULL,
