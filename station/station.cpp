@@ -187,6 +187,11 @@ void Station::endStation() {
 // or a command fails: many controllers reset whenever the port is opened, and would take no
 // command at all if it were opened for each one.
 Status Station::sendToRotor(const std::wstring& command) {
+    if (ended_) {
+        // The session ended while this tick waited for the tracking program: the port stays
+        // closed, whatever the tick was about to send.
+        return Status::success();
+    }
     if (!port_.isOpen()) {
         if (Status s = port_.open(); !s.ok()) {
             return s;

@@ -317,5 +317,38 @@ TEST_F(StationTest, TheEndOfTheStationReleasesThePortAndSendsNothingMore) {
     EXPECT_EQ(port.written.size(), 1u);
 }
 
+// The system's session may end while a tick waits for the tracking program: the rest of that
+// tick, and the Stop pressed meanwhile, must not open the port again.
+TEST_F(StationTest, TheSessionEndingDuringAWaitLeavesThePortClosed) {
+    for (bool held : {true, false}) {
+        Journal journalAll;
+        FakeView v{journalAll};
+        FakeTransport t{journalAll};
+        LabelLink l{t, v};
+        FakePort p{journalAll};
+        FakeTimer tm{journalAll};
+        Station s{v, l, p, tm};
+        v.ticked = true;
+        if (held) {
+            t.replies.push_back(kWorkedExample);
+            s.runTrackingTick();
+        }
+        t.duringRequest = [&] {
+            s.stopRotor();
+            s.endStation();
+        };
+        t.replies.push_back(kWorkedExample);
+        journalAll.clear();
+        s.runTrackingTick();
+        const auto ended = std::find(journalAll.begin(), journalAll.end(), "request");
+        for (auto effect = ended; effect != journalAll.end(); ++effect) {
+            EXPECT_TRUE(effect->find("open port") == std::string::npos &&
+                        effect->find("write") == std::string::npos)
+                << *effect << (held ? " (port held)" : " (port not yet open)");
+        }
+        EXPECT_FALSE(p.isOpen());
+    }
+}
+
 }  // namespace
 }  // namespace vorkel

@@ -12,6 +12,7 @@ and station. Windows are unmanaged in this session: on a bare X server Wine othe
 the thread that closes a window for 2 s, waiting for a window manager that is not there.
 """
 
+import json
 import os
 import random
 import re
@@ -536,6 +537,33 @@ class StricterDrivers(StationCase):
         reason = [r for r in self.rig.failure_reasons() if "draining" in r][0]
         self.assertRegex(reason, r"^vorkelDDE: draining \S*COM1: the line took no more within "
                                  r"\d+ ms \(9 bytes left unsent\)$")
+
+
+class SessionEnd(StationCase):
+    def test_the_session_ending_while_a_tick_waits_ends_the_sending(self):
+        # Every answer takes 250 ms, and the end of the session is told in the middle of one of
+        # those waits: the tick that waits must neither send its command nor open COM1 again.
+        for attempt in range(4):
+            self.start(["--record", WORKED, "--delay", "250"])
+            self.assertTrue(wait_until(lambda: len(answered(self.rig)) >= 3, timeout=6))
+            last = answered(self.rig)[-1]["received"]
+            code, out = self.rig.probe("endsession", TITLE, f"{last + 3.1:.3f}")
+            self.assertEqual(code, 0, out)
+            told = json.loads(out.strip().splitlines()[-1])
+            self.assertTrue(wait_until(lambda: any(t["received"] > last + 2.5
+                                                   for t in answered(self.rig)), timeout=5))
+            waited = [t for t in answered(self.rig) if t["received"] > last + 2.5][0]
+            if waited["received"] < told["sent"] < waited["received"] + 0.2:
+                break  # told while that request waited
+            self.tearDown()
+            self.setUp()
+        else:
+            self.fail("the end of the session never came while a request waited")
+        time.sleep(2.5)
+        self.finish()
+        self.assertEqual(self.commands(told["sent"]), [])
+        self.assertEqual(self.rig.line.holders(), [])
+        self.assertWholeCommands()
 
 
 class OperatorHaste(StationCase):

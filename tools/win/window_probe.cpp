@@ -32,6 +32,10 @@
 //                                               answers and how fast, its title, the icon it
 //                                               shows, Label1's weight and the widgets' texts
 //   window_probe.exe resources TITLE            what the window's process holds (see below)
+//   window_probe.exe endsession TITLE [UNIX]    the end of the Windows session as Windows tells a
+//                                               window: WM_QUERYENDSESSION, then (at UNIX seconds
+//                                               if given) WM_ENDSESSION, both sent; prints when
+//                                               the latter was sent and when it was answered
 //   window_probe.exe stray TITLE ID N           what any program may send: WM_APP+1 to +4, and
 //                                               N face queries whose answers nobody collects;
 //                                               prints what was answered
@@ -664,6 +668,22 @@ int run(int argc, wchar_t** argv) {
     if (command == L"close") {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
+    }
+    if (command == L"endsession") {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                            kAnswerMilliseconds, &answer);
+        if (argc > 3) {
+            const double wait = _wtof(argv[3]) - unixSeconds();
+            if (wait > 0) {
+                Sleep(static_cast<DWORD>(wait * 1000.0));
+            }
+        }
+        const double sent = unixSeconds();
+        const LRESULT answered = SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                                     SMTO_NORMAL, kAnswerMilliseconds, &answer);
+        std::printf("{\"sent\":%.6f,\"answered\":%.6f}\n", sent, answered ? unixSeconds() : -1.0);
+        return answered ? 0 : 3;
     }
     if (command == L"minimize" || command == L"restore") {
         ShowWindowAsync(window, command == L"minimize" ? SW_MINIMIZE : SW_RESTORE);
