@@ -398,8 +398,7 @@ void DdeClient::waitForAnswer() {
                 PostQuitMessage(static_cast<int>(message.wParam));  // for the program's loop
                 return;
             }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+            step_(message);
         }
         const DWORD elapsed = GetTickCount() - start;
         if (!waiting() || elapsed >= kAnswerTimeoutMs || partnerGone()) {

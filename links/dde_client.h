@@ -19,6 +19,7 @@
 #include "links/dde_conversation.h"
 #include "links/label_link.h"
 #include "win/dde_handles.h"
+#include "win/message_step.h"
 
 namespace vorkel {
 
@@ -26,8 +27,9 @@ namespace vorkel {
 // - Use a link on one thread only, the thread that pumps its window messages: the link's own
 //   hidden window receives the conversation's messages there.
 // - request() waits for the answer while handling every other message of the thread (timer
-//   ticks, clicks, paint). Whatever handles them must not destroy the link meanwhile; a nested
-//   request() is refused. A WM_QUIT met while waiting ends the wait and is posted again.
+//   ticks, clicks, keys, paint) through the thread's message step, as its own loop would.
+//   Whatever handles them must not destroy the link meanwhile; a nested request() is refused.
+//   A WM_QUIT met while waiting ends the wait and is posted again.
 // - An answer that comes after its request has timed out belongs to that request: it is taken
 //   in and thrown away, never shown as the answer to a later request. (A server answers its
 //   requests in order, so the link counts the requests still unanswered. When for 10 s every
@@ -62,6 +64,9 @@ class DdeClient final : public RecordTransport {
     // kAnswerTimeoutMs, the answer is no text, longer than kMaxRecordBytes or not in the ANSI
     // code page, and on a Windows error.
     Status request(std::wstring& record) override;
+
+    // How the wait handles the thread's other messages: the program's loop's own step.
+    void setMessageStep(win::MessageStep step) { step_ = step; }
 
     // True from a successful openManual() until the tracking program ends the conversation.
     bool conversationOpen() const;
@@ -104,6 +109,7 @@ class DdeClient final : public RecordTransport {
 
     win::DdeWindow window_;
     HWND server_ = nullptr;  // the tracking program's end of the conversation
+    win::MessageStep step_ = win::translateAndDispatch;
     DdeConversation conversation_;
 };
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/option_group.h"
+
 namespace vorkel::ui {
 
 class FocusMemory {
@@ -24,10 +26,11 @@ class FocusMemory {
         }
     }
 
-    // WM_SETFOCUS of the window itself: the focus goes on to the control that had it.
+    // WM_SETFOCUS of the window itself: the focus goes on to the control that had it; to an
+    // option button's group only through its selected button, which the focus cannot switch.
     void restore() const {
         if (last_ && IsWindow(last_)) {
-            SetFocus(last_);
+            SetFocus(isOptionButton(last_) ? selectedOptionOf(last_) : last_);
         }
     }
 

@@ -23,7 +23,9 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX;
 // What lives only while the window does: the station and its links end with the window.
 struct Form1::Running {
     Running(Form1& view, HWND window)
-        : link(dde, view), timer(window, kTimer1), station(view, link, port, timer) {}
+        : link(dde, view), timer(window, kTimer1), station(view, link, port, timer) {
+        dde.setMessageStep(handleQueuedMessage);
+    }
 
     SerialRotorPort port;
     DdeClient dde;

@@ -12,13 +12,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!form.open(showCommand)) {
         return 1;
     }
-    // The one loop of the program; it ends when the last window has closed.
+    // The program's loop; it ends when the last window has closed. Its step is also the
+    // tracking link's while that waits for an answer.
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!vorkel::ui::handleDialogKeys(message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        vorkel::ui::handleQueuedMessage(message);
     }
     return 0;
 }

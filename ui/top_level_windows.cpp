@@ -26,14 +26,14 @@ void topLevelWindowClosed(HWND window) {
     }
 }
 
-bool handleDialogKeys(MSG& message) {
+void handleQueuedMessage(MSG& message) {
     for (HWND window : openWindows()) {
         if ((message.hwnd == window || IsChild(window, message.hwnd)) &&
             IsDialogMessageW(window, &message)) {
-            return true;
+            return;
         }
     }
-    return false;
+    win::translateAndDispatch(message);
 }
 
 }  // namespace vorkel::ui

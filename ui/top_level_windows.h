@@ -3,12 +3,15 @@
 
 #include <windows.h>
 
+#include "win/message_step.h"
+
 namespace vorkel::ui {
 
 void topLevelWindowOpened(HWND window);
 void topLevelWindowClosed(HWND window);
-// For the message loop: lets the window that a keyboard message is for handle Tab, arrows,
-// Enter and Esc as a dialog does. True when the message was used.
-bool handleDialogKeys(MSG& message);
+// The thread's message step (win/message_step.h): the window that a keyboard message is for
+// handles Tab, arrows, Enter and Esc as a dialog does; every other message is translated and
+// dispatched. The program's loop and the tracking link's wait both use it.
+void handleQueuedMessage(MSG& message);
 
 }  // namespace vorkel::ui

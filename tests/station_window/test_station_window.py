@@ -2,6 +2,7 @@
 what the operator sees and what reaches the rotor."""
 
 import json
+import random
 import subprocess
 from collections import Counter
 import sys
@@ -269,6 +270,66 @@ class WorkedExample(unittest.TestCase):
             self.assertEqual(after, before)
         finally:
             self.rig.probe("resize", TITLE, width, height)
+
+
+class Keyboard(unittest.TestCase):
+    """Keys pressed at any moment, also while a tick waits for a tracking program that answers
+    slowly (250 ms of every second), are taken as the window's own loop takes them; and only
+    the operator switches between normal and inverted."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.rig = rig(["--record", WORKED_EXAMPLE, "--delay", "250"])
+        cls.rig.__enter__()
+        cls.rig.start_station()
+        wait_until(lambda: cls.rig.text("txt_iele") == " 134.4", timeout=10)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.rig.__exit__(None, None, None)
+
+    def selected(self):
+        widgets = self.rig.widgets()
+        return [n for n in ("Opt_normal", "Opt_invertido") if widgets[n]["checked"]]
+
+    def assertModeAndFocus(self, mode, when):
+        """The mode is still the operator's choice, and the focus is on no option button that
+        is not selected: one that got it would select itself."""
+        self.assertEqual(self.selected(), [mode], f"the mode switched {when}")
+        other = IDS["Opt_normal" if mode == "Opt_invertido" else "Opt_invertido"]
+        self.assertNotEqual(self.rig.focus()["focus"], other, f"the focus went to it {when}")
+
+    def test_tab_at_any_moment_moves_on_and_never_switches_the_mode(self):
+        random_moments = random.Random(31)
+        for mode in ("Opt_invertido", "Opt_normal"):
+            with self.subTest(mode=mode):
+                self.rig.press(mode)  # a click: the focus with it
+                self.assertTrue(wait_until(lambda: self.selected() == [mode], timeout=3))
+                # Away and back: minimised and restored, then the about box.
+                self.rig.probe("minimize", TITLE)
+                time.sleep(0.5)
+                self.rig.probe("restore", TITLE)
+                time.sleep(0.5)
+                self.assertModeAndFocus(mode, "as the window came back")
+                self.rig.press("cmd_acerca")
+                self.assertTrue(wait_until(lambda: self.rig.focus(BOX_TITLE)["active"], 10))
+                self.rig.probe("close", BOX_TITLE)
+                wait_until(lambda: not any(w["title"].startswith(BOX_TITLE)
+                                           for w in self.rig.windows()), timeout=10)
+                self.assertModeAndFocus(mode, "as the about box closed")
+                cycle = [IDS[n] for n in (mode, "chk_update", "cmd_stop", "cmd_acerca")]
+                self.rig.keys()  # the window forward
+                focus = self.rig.focus()["focus"]
+                lost = []
+                for press in range(12):
+                    time.sleep(random_moments.uniform(0, 1))
+                    self.rig.keys(VK_TAB)
+                    now = self.rig.focus()["focus"]
+                    if focus in cycle and now != cycle[(cycle.index(focus) + 1) % len(cycle)]:
+                        lost.append((press, focus, now))
+                    focus = now
+                    self.assertModeAndFocus(mode, f"at Tab {press}")
+                self.assertEqual(lost, [], "Tabs that did not move the focus on")
 
 
 class Sending(unittest.TestCase):
