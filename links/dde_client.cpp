@@ -188,19 +188,18 @@ void DdeClient::onInitiateAck(HWND from, LPARAM lParam) noexcept {
 }
 
 void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
-    if (!fromPartner(from)) {
-        return;  // nothing we sent, nothing to free
-    }
-    const PackedDdeParam packed({WM_DDE_ACK, lParam});
+    // Posted: the packed parameter is ours to free, whoever posted it.
     UINT_PTR status = 0;
     UINT_PTR item = 0;
     if (!UnpackDDElParam(WM_DDE_ACK, lParam, &status, &item)) {
         return;
     }
+    const PackedDdeParam packed({WM_DDE_ACK, lParam});
     const ATOM itemAtom = static_cast<ATOM>(item);
     const bool positive = (status & DDE_FACK) != 0;
-    if (conversation_.ackIn(true, positive, GetTickCount()) != DdeConversation::Ack::Ignored) {
-        GlobalDeleteAtom(itemAtom);  // a refusal's atom is ours
+    if (conversation_.ackIn(fromPartner(from), positive, GetTickCount()) !=
+        DdeConversation::Ack::Ignored) {
+        GlobalDeleteAtom(itemAtom);
     }
 }
 

@@ -92,10 +92,13 @@ DdeConversation::ServerAnswer DdeConversation::serverAnswered(bool partnerChosen
 }
 
 DdeConversation::Ack DdeConversation::ackIn(bool fromPartner, bool positive, Ticks now) noexcept {
+    if (!fromPartner) {
+        return Ack::Stray;
+    }
     // A positive acknowledgement is no answer to a request: Wine's DDEML servers send one
     // after the data, naming the item with the very atom that came with the data, which was
     // deleted then. A negative one is the refusal.
-    if (!fromPartner || positive) {
+    if (positive) {
         return Ack::Ignored;
     }
     if (!backlog_.answerIn(state_ == State::Waiting, now)) {

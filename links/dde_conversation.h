@@ -73,12 +73,13 @@ class DdeConversation {
     enum class ServerAnswer { Take, SayGoodbye, Nothing };
     static ServerAnswer serverAnswered(bool partnerChosen, bool fromPartner) noexcept;
 
-    // WM_DDE_ACK once connected. Only a negative one from the partner is an answer; its item
-    // atom is then ours to delete.
+    // A posted WM_DDE_ACK. Only a negative one from the partner is an answer. The item atom
+    // is ours to delete, whoever sent it, but for the partner's positive one.
     enum class Ack {
-        Ignored,  // from another window, or positive (it names an atom that is gone): leave it
+        Ignored,  // the partner's positive one (it names an atom that is gone): leave the atom
         Refusal,  // the answer to the request under way: refused
         Late,     // a refusal that answers an earlier request, or none
+        Stray,    // from another window: no answer, but its atom is ours all the same
     };
     Ack ackIn(bool fromPartner, bool positive, Ticks now) noexcept;
 

@@ -68,9 +68,12 @@ void converse(const std::uint8_t* data, std::size_t size) {
                 }
                 break;
             }
-            case 3:
-                taken = c.ackIn(partner, false, now) == DdeConversation::Ack::Refusal;
+            case 3: {
+                const DdeConversation::Ack ack = c.ackIn(partner, false, now);
+                require((ack == DdeConversation::Ack::Stray) == !partner);
+                taken = ack == DdeConversation::Ack::Refusal;
                 break;
+            }
             case 4:
                 c.requestDone();
                 break;

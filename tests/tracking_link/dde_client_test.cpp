@@ -448,6 +448,22 @@ TEST(LinkLifetime, ManyLinksComeAndGoWithoutLeaks) {
 
 // --- The protocol's corners, against a server written in DDE's messages ----------------------
 
+// The references that the global atom of `name` holds, counted by deleting them one by one and
+// given back afterwards: only for a name that nothing is using at the moment, since the atom may
+// come back under another number.
+int atomReferences(const wchar_t* name) {
+    int references = 0;
+    for (ATOM atom = GlobalFindAtomW(name); atom != 0 && references < 100000;
+         atom = GlobalFindAtomW(name)) {
+        GlobalDeleteAtom(atom);
+        ++references;
+    }
+    for (int i = 0; i < references; ++i) {
+        GlobalAddAtomW(name);
+    }
+    return references;
+}
+
 class RawServerTest : public ::testing::Test {
   protected:
     void open() {
@@ -479,6 +495,29 @@ TEST_F(RawServerTest, TakesTheFirstOfTwoServersAndEndsTheOther) {
     EXPECT_EQ(other.requests, 0);
     EXPECT_EQ(other.terminates, 1);
     EXPECT_EQ(link_.last(), L"raw 3");
+}
+
+// Another server's acknowledgements, though the link asked that server nothing: what they bring
+// is the link's all the same, the packed parameter to free and the item's atom to delete.
+TEST_F(RawServerTest, FreesWhatAnotherServersAcknowledgementsBring) {
+    RawDdeServer first({});
+    RawDdeServer second({});
+    ASSERT_TRUE(first.started() && second.started());
+    open();
+    pumpMessages(50);
+    ASSERT_EQ(first.terminates + second.terminates, 1);
+    RawDdeServer& other = first.terminates > 0 ? first : second;  // the one told goodbye
+    const int itemReferences = atomReferences(L"TrackingData");
+    const double growth = heapGrowthPerRun(200, [&](int i) {
+        other.sendAcks(1, i % 2 == 0);
+        pumpMessages(1);
+    });
+    EXPECT_LT(growth, 1.0);
+    EXPECT_EQ(atomReferences(L"TrackingData"), itemReferences);
+    EXPECT_EQ(other.undelivered, 0);
+    EXPECT_EQ(link_.answersIgnored(), 0) << "no answer of the partner's";
+    const Status status = link_.request();
+    ASSERT_TRUE(status.ok()) << status.text();
 }
 
 TEST_F(RawServerTest, NegativeAcknowledgementIsARefusal) {

@@ -15,6 +15,7 @@ namespace {
 
 constexpr wchar_t kClass[] = L"VorkelRawDdeServer";
 constexpr UINT kSendUnasked = WM_APP + 1;
+constexpr UINT kSendAck = WM_APP + 2;
 
 bool sameName(ATOM atom, const wchar_t* name) {
     wchar_t text[256] = {};
@@ -92,6 +93,22 @@ LRESULT CALLBACK RawDdeServer::windowProc(HWND window, UINT message, WPARAM wPar
 void RawDdeServer::sendUnasked(int count) {
     for (int i = 0; i < count; ++i) {
         PostMessageW(window_.load(), kSendUnasked, 0, 0);
+    }
+}
+
+void RawDdeServer::sendAcks(int count, bool positive) {
+    for (int i = 0; i < count; ++i) {
+        PostMessageW(window_.load(), kSendAck, positive ? 1 : 0, 0);
+    }
+}
+
+void RawDdeServer::postAck(bool positive) {
+    const ATOM item = GlobalAddAtomW(L"TrackingData");
+    const LPARAM ack = PackDDElParam(WM_DDE_ACK, positive ? DDE_FACK : 0, item);
+    if (!PostMessageW(client_, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.load()), ack)) {
+        ++undelivered;
+        FreeDDElParam(WM_DDE_ACK, ack);
+        GlobalDeleteAtom(item);
     }
 }
 
@@ -184,6 +201,11 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DDE_TERMINATE:
             ++terminates;
             PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.load()), 0);
+            return 0;
+        case kSendAck:
+            if (client_ != nullptr) {
+                postAck(wParam != 0);
+            }
             return 0;
         case kSendUnasked:
             if (client_ != nullptr) {

@@ -37,6 +37,9 @@ class RawDdeServer {
     // Posts `count` records the client never asked for (fResponse clear), with the flags of
     // the behaviour.
     void sendUnasked(int count);
+    // Posts `count` acknowledgements naming the item "TrackingData", each with a reference of
+    // its own to the atom, though the client asked nothing of this server.
+    void sendAcks(int count, bool positive);
 
     // Answers are "raw 1", "raw 2", ... in the order of the requests.
     std::atomic<int> initiates{0};
@@ -50,6 +53,7 @@ class RawDdeServer {
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void postData(const std::string& text, bool response, ATOM item);
+    void postAck(bool positive);
 
     Behaviour behaviour_;
     KernelHandle thread_;
