@@ -143,7 +143,7 @@ LRESULT CALLBACK DdeClient::windowProc(HWND window, UINT message, WPARAM wParam,
         const HWND from = reinterpret_cast<HWND>(wParam);
         switch (message) {
             case WM_DDE_ACK:
-                if (link->conversation_.state() == DdeConversation::State::Connecting) {
+                if (link->acknowledgesInitiate(lParam)) {
                     link->onInitiateAck(from, lParam);
                 } else {
                     link->onAck(from, lParam);
@@ -170,12 +170,29 @@ bool DdeClient::partnerGone() const {
     return server_ == nullptr || !IsWindow(server_);
 }
 
+bool DdeClient::acknowledgesInitiate(LPARAM lParam) const noexcept {
+    // While the initiate is out only sent messages are handled.
+    if (conversation_.state() == DdeConversation::State::Connecting) {
+        return true;
+    }
+    // Afterwards a server that was slow to take it still sends its acknowledgement; every other
+    // one is posted. A posted one handled by a wait inside another thread's sent message would
+    // pass for sent as well, but it holds a packed parameter, not our application and topic.
+    if (!InSendMessage()) {
+        return false;
+    }
+    const ATOM application = GlobalFindAtomW(application_.c_str());
+    const ATOM topic = GlobalFindAtomW(topic_.c_str());
+    return application != 0 && topic != 0 && LOWORD(lParam) == application &&
+           HIWORD(lParam) == topic;
+}
+
 void DdeClient::onInitiateAck(HWND from, LPARAM lParam) noexcept {
     // A server taking the initiate: sent, not posted, so the atoms come unpacked, and they are
     // ours to delete.
     GlobalDeleteAtom(LOWORD(lParam));
     GlobalDeleteAtom(HIWORD(lParam));
-    switch (DdeConversation::serverAnswered(server_ != nullptr, from == server_)) {
+    switch (conversation_.serverAnswered(server_ != nullptr, fromPartner(from))) {
         case DdeConversation::ServerAnswer::Take:
             server_ = from;
             break;

@@ -71,6 +71,8 @@ class DdeClient final : public RecordTransport {
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
+    // Whether a WM_DDE_ACK is a server's acknowledgement of the initiate, not a posted one.
+    bool acknowledgesInitiate(LPARAM lParam) const noexcept;
     void onInitiateAck(HWND from, LPARAM lParam) noexcept;
     void onAck(HWND from, LPARAM lParam) noexcept;
     void onData(HWND from, LPARAM lParam) noexcept;

@@ -83,12 +83,14 @@ bool DdeConversation::Backlog::answerIn(bool awaited, Ticks now) noexcept {
 // --- What the partner sends ------------------------------------------------------------------
 
 DdeConversation::ServerAnswer DdeConversation::serverAnswered(bool partnerChosen,
-                                                              bool fromPartner) noexcept {
-    if (!partnerChosen) {
-        return ServerAnswer::Take;
+                                                              bool fromPartner) const noexcept {
+    if (fromPartner) {
+        return ServerAnswer::Nothing;
     }
-    // One conversation is enough; the others are ended politely.
-    return fromPartner ? ServerAnswer::Nothing : ServerAnswer::SayGoodbye;
+    // One conversation is enough, and only one made while the initiate is out; the others are
+    // ended politely.
+    return state_ == State::Connecting && !partnerChosen ? ServerAnswer::Take
+                                                         : ServerAnswer::SayGoodbye;
 }
 
 DdeConversation::Ack DdeConversation::ackIn(bool fromPartner, bool positive, Ticks now) noexcept {

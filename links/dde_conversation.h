@@ -68,10 +68,12 @@ class DdeConversation {
         std::optional<std::string> bytes;  // the first bytesToRead(size); none if not copied
     };
 
-    // A server's acknowledgement of the initiate (sent while connecting): the first one
-    // becomes the partner, any other is told goodbye.
+    // A server's acknowledgement of an initiate. While the initiate is out the first one
+    // becomes the partner and any other is told goodbye. One that comes after it (a server slow
+    // to take it) is told goodbye too, even when no other server took it: that server believes
+    // a conversation has begun. The partner's own is never answered.
     enum class ServerAnswer { Take, SayGoodbye, Nothing };
-    static ServerAnswer serverAnswered(bool partnerChosen, bool fromPartner) noexcept;
+    ServerAnswer serverAnswered(bool partnerChosen, bool fromPartner) const noexcept;
 
     // A posted WM_DDE_ACK. Only a negative one from the partner is an answer. The item atom
     // is ours to delete, whoever sent it, but for the partner's positive one.

@@ -51,10 +51,17 @@ void converse(const std::uint8_t* data, std::size_t size) {
         const int ignored = c.answersIgnored();
         bool taken = false;
         switch (byte & 7) {
-            case 0:
+            case 0: {
+                // A server becomes the partner only while the initiate is out.
+                const auto takes = [&c] {
+                    return c.serverAnswered(false, false) == DdeConversation::ServerAnswer::Take;
+                };
+                require(!takes());
                 c.initiateSent();
+                require(takes() == (c.state() == State::Connecting));
                 c.initiateOver(partner, now);
                 break;
+            }
             case 1:
                 if (!c.whyCannotAsk(false)) {
                     c.requestSent(now);

@@ -464,6 +464,18 @@ int atomReferences(const wchar_t* name) {
     return references;
 }
 
+template <typename Done>
+bool pumpMessagesUntil(Done done, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= milliseconds) {
+            return false;
+        }
+        pumpMessages(10);
+    }
+    return true;
+}
+
 class RawServerTest : public ::testing::Test {
   protected:
     void open() {
@@ -518,6 +530,54 @@ TEST_F(RawServerTest, FreesWhatAnotherServersAcknowledgementsBring) {
     EXPECT_EQ(link_.answersIgnored(), 0) << "no answer of the partner's";
     const Status status = link_.request();
     ASSERT_TRUE(status.ok()) << status.text();
+}
+
+// A server that acknowledges the initiate once the broadcast is over believes that a conversation
+// has begun: it is told goodbye, whether another server took the initiate or none did, and the
+// atoms its acknowledgement brings are deleted.
+TEST_F(RawServerTest, AServerLateToTakeTheInitiateIsToldGoodbye) {
+    const int applicationReferences = atomReferences(L"Orbitron");
+    const int topicReferences = atomReferences(L"Tracking");
+    {
+        SCOPED_TRACE("acknowledged later, another server took the initiate");
+        RawDdeServer partner({});
+        RawDdeServer late({.initiate = RawDdeServer::Initiate::AcknowledgedLater});
+        ASSERT_TRUE(partner.started() && late.started());
+        RecordingClient link;
+        ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
+        ASSERT_TRUE(link.setItem(L"TrackingData").ok());
+        ASSERT_TRUE(link.openManual().ok());
+        EXPECT_TRUE(pumpMessagesUntil([&] { return late.terminates > 0; }, 1000));
+        const Status status = link.request();
+        ASSERT_TRUE(status.ok()) << status.text();
+        pumpMessages(50);
+        EXPECT_EQ(late.terminates, 1);
+        EXPECT_EQ(late.requests, 0);
+        EXPECT_EQ(partner.terminates, 0);
+        EXPECT_EQ(partner.requests, 1);
+    }
+    EXPECT_EQ(atomReferences(L"Orbitron"), applicationReferences);
+    EXPECT_EQ(atomReferences(L"Tracking"), topicReferences);
+    {
+        SCOPED_TRACE("slow to take the initiate, the only server");
+        RawDdeServer slow({.initiate = RawDdeServer::Initiate::Slow});
+        ASSERT_TRUE(slow.started());
+        RecordingClient link;
+        ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
+        ASSERT_TRUE(link.setItem(L"TrackingData").ok());
+        // Under Wine the broadcast waits out the server thread's every top-level window, its
+        // own and Wine's IME window, 2 s each: the initiate is over after 4 s.
+        EXPECT_FALSE(link.openManual().ok());
+        slow.endSlowInitiate();
+        EXPECT_TRUE(pumpMessagesUntil([&] { return slow.terminates > 0; }, 2000));
+        pumpMessages(50);
+        EXPECT_EQ(slow.terminates, 1);
+        EXPECT_FALSE(link.conversationOpen());
+        EXPECT_FALSE(link.request().ok());
+        EXPECT_EQ(slow.requests, 0);
+    }
+    EXPECT_EQ(atomReferences(L"Orbitron"), applicationReferences);
+    EXPECT_EQ(atomReferences(L"Tracking"), topicReferences);
 }
 
 TEST_F(RawServerTest, NegativeAcknowledgementIsARefusal) {

@@ -16,6 +16,8 @@ namespace {
 constexpr wchar_t kClass[] = L"VorkelRawDdeServer";
 constexpr UINT kSendUnasked = WM_APP + 1;
 constexpr UINT kSendAck = WM_APP + 2;
+constexpr UINT_PTR kInitiateAckTimer = 1;
+constexpr UINT kInitiateAckLaterMs = 100;
 
 bool sameName(ATOM atom, const wchar_t* name) {
     wchar_t text[256] = {};
@@ -30,7 +32,9 @@ bool copiedWhenPosted() {
 }  // namespace
 
 RawDdeServer::RawDdeServer(Behaviour behaviour)
-    : behaviour_(behaviour), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    : behaviour_(behaviour),
+      ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      initiateMayEnd_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     thread_.reset(CreateThread(nullptr, 0, run, this, 0, &threadId_));
     if (thread_) {
         WaitForSingleObject(ready_.get(), 5000);
@@ -39,6 +43,7 @@ RawDdeServer::RawDdeServer(Behaviour behaviour)
 
 RawDdeServer::~RawDdeServer() {
     if (thread_) {
+        endSlowInitiate();
         PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         if (const HWND window = window_.load()) {
             PostMessageW(window, WM_CLOSE, 0, 0);
@@ -102,6 +107,19 @@ void RawDdeServer::sendAcks(int count, bool positive) {
     }
 }
 
+void RawDdeServer::acknowledgeInitiate() {
+    // Sent, as the acknowledgement of an initiate is; bounded, so that a client that has gone
+    // cannot hold this thread.
+    const ATOM application = GlobalAddAtomW(L"Orbitron");
+    const ATOM topic = GlobalAddAtomW(L"Tracking");
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(client_, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.load()),
+                             MAKELPARAM(application, topic), SMTO_NORMAL, 5000, &ignored)) {
+        GlobalDeleteAtom(application);
+        GlobalDeleteAtom(topic);
+    }
+}
+
 void RawDdeServer::postAck(bool positive) {
     const ATOM item = GlobalAddAtomW(L"TrackingData");
     const LPARAM ack = PackDDElParam(WM_DDE_ACK, positive ? DDE_FACK : 0, item);
@@ -152,10 +170,26 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             ++initiates;
             client_ = from;
-            SendMessageW(from, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.load()),
-                         MAKELPARAM(GlobalAddAtomW(L"Orbitron"), GlobalAddAtomW(L"Tracking")));
+            switch (behaviour_.initiate) {
+                case Initiate::AtOnce:
+                    acknowledgeInitiate();
+                    break;
+                case Initiate::AcknowledgedLater:
+                    SetTimer(window_.load(), kInitiateAckTimer, kInitiateAckLaterMs, nullptr);
+                    break;
+                case Initiate::Slow:
+                    WaitForSingleObject(initiateMayEnd_.get(), 10000);
+                    acknowledgeInitiate();
+                    break;
+            }
             return 0;
         }
+        case WM_TIMER:
+            if (wParam == kInitiateAckTimer) {
+                KillTimer(window_.load(), kInitiateAckTimer);
+                acknowledgeInitiate();
+            }
+            return 0;
         case WM_DDE_REQUEST: {
             UINT_PTR format = 0;
             UINT_PTR item = 0;
