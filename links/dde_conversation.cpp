@@ -46,6 +46,10 @@ bool DdeConversation::open() const {
     return state_ != State::NotConnected && state_ != State::Connecting && state_ != State::Ended;
 }
 
+bool DdeConversation::talking() const {
+    return state_ == State::Ready || state_ == State::Waiting || state_ == State::Answered;
+}
+
 // --- Late answers ----------------------------------------------------------------------------
 
 void DdeConversation::Backlog::start(Ticks now) noexcept {
@@ -123,10 +127,11 @@ DdeConversation::DataActions DdeConversation::dataIn(bool fromPartner,
         ++answersIgnored_;
     }
     // The memory goes back by the rule its flags state: the receiver frees it when told to
-    // (fRelease); otherwise the sender does, once it has the acknowledgement it asked for. A
-    // receiver that holds a copy of its own frees that copy whatever the flags say.
+    // (fRelease); otherwise the sender does, once it has the acknowledgement it asked for, or
+    // when the conversation ends. A receiver that holds a copy of its own frees that copy
+    // whatever the flags say.
     actions.free = (flags && flags->release) || receiverOwnsCopies;
-    actions.acknowledge = flags && flags->ackRequested;
+    actions.acknowledge = flags && flags->ackRequested && fromPartner && talking();
     return actions;
 }
 

@@ -94,6 +94,8 @@ class DdeConversation {
     struct DataActions {
         bool take = false;  // the answer to the request under way: read it, then answered()
         bool free = false;  // the memory is ours to free
+        // Only the partner's data is acknowledged, and only until the link has posted its
+        // goodbye, or its answer to the partner's: after that it posts nothing more.
         bool acknowledge = false;
     };
     // `receiverOwnsCopies`: the receiver holds a copy of the memory of its own (Wine's way).
@@ -128,6 +130,8 @@ class DdeConversation {
 
   private:
     void advance(Event event) noexcept;
+    // Open, and no goodbye posted either way.
+    bool talking() const;
 
     State state_ = State::NotConnected;
     std::optional<Reply> reply_;

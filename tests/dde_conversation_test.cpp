@@ -89,6 +89,7 @@ struct InState {
     DdeConversation::Ack refusal;
     bool goodbyeAnswered;  // the partner's goodbye is answered in kind
     State afterGoodbye;
+    bool dataAcknowledged;  // the partner's data that asks for an acknowledgement gets one
     DdeConversation::ServerAnswer initiateAck;  // a server's, not the partner's
 };
 
@@ -130,6 +131,12 @@ TEST_P(MessagesInState, DoWhatTheStateAllows) {
         EXPECT_EQ(c.state(), want.state);
     }
     {
+        DdeConversation c = conversationIn(want.state);
+        DdeConversation::DataFlags flags = kAnswerFlags;
+        flags.ackRequested = true;
+        EXPECT_EQ(c.dataIn(true, flags, false, 30).acknowledge, want.dataAcknowledged);
+    }
+    {
         const DdeConversation c = conversationIn(want.state);
         const bool partnerChosen =
             want.state != State::NotConnected && want.state != State::Connecting;
@@ -149,23 +156,25 @@ constexpr std::string_view kNotOpen = "no conversation open";
 
 // Only while the initiate is out does a server's acknowledgement make it the partner; after
 // that (a server slow to take the initiate) it is told goodbye, even when no other took it.
+// Once our goodbye is out, or our answer to the partner's, nothing more is posted to it.
 INSTANTIATE_TEST_SUITE_P(
     AllStates, MessagesInState,
     ::testing::Values(InState{"NotConnected", State::NotConnected, false, kNotOpen, false,
-                              Ack::Late, false, State::NotConnected, ServerAnswer::SayGoodbye},
+                              Ack::Late, false, State::NotConnected, false,
+                              ServerAnswer::SayGoodbye},
                       InState{"Connecting", State::Connecting, false, kNotOpen, false, Ack::Late,
-                              true, State::Ended, ServerAnswer::Take},
+                              true, State::Ended, false, ServerAnswer::Take},
                       InState{"Ready", State::Ready, true, std::nullopt, false, Ack::Late, true,
-                              State::Ended, ServerAnswer::SayGoodbye},
+                              State::Ended, true, ServerAnswer::SayGoodbye},
                       InState{"Waiting", State::Waiting, true, kUnderWay, true, Ack::Refusal, true,
-                              State::Ended, ServerAnswer::SayGoodbye},
+                              State::Ended, true, ServerAnswer::SayGoodbye},
                       InState{"Answered", State::Answered, true, kUnderWay, false, Ack::Late, true,
-                              State::Ended, ServerAnswer::SayGoodbye},
+                              State::Ended, true, ServerAnswer::SayGoodbye},
                       // Our goodbye is out: the partner's is its answer, not to be answered again.
                       InState{"Closing", State::Closing, true, kEnded, false, Ack::Late, false,
-                              State::Ended, ServerAnswer::SayGoodbye},
+                              State::Ended, false, ServerAnswer::SayGoodbye},
                       InState{"Ended", State::Ended, false, kEnded, false, Ack::Late, false,
-                              State::Ended, ServerAnswer::SayGoodbye}),
+                              State::Ended, false, ServerAnswer::SayGoodbye}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DdeConversation, OnlyANegativeAckFromThePartnerIsAnAnswer) {
@@ -260,7 +269,8 @@ TEST_P(AnswerMemory, GoesBackByItsFlags) {
             EXPECT_EQ(a.take, fromPartner && response && m.flags.has_value());
             EXPECT_EQ(c.answersIgnored(), a.take ? 0 : 1);
             EXPECT_EQ(a.free, m.free);
-            EXPECT_EQ(a.acknowledge, m.acknowledge);
+            // Only the partner is acknowledged: any other server has been told goodbye.
+            EXPECT_EQ(a.acknowledge, m.acknowledge && fromPartner);
         }
     }
 }

@@ -49,6 +49,8 @@ void converse(const std::uint8_t* data, std::size_t size) {
         const bool partner = (byte & 8) != 0;
         const State before = c.state();
         const int ignored = c.answersIgnored();
+        const bool talking =
+            before == State::Ready || before == State::Waiting || before == State::Answered;
         bool taken = false;
         switch (byte & 7) {
             case 0: {
@@ -68,8 +70,12 @@ void converse(const std::uint8_t* data, std::size_t size) {
                 }
                 break;
             case 2: {
-                const DdeConversation::DataFlags flags{.response = true, .release = partner};
-                taken = c.dataIn(true, flags, false, now).take;
+                const DdeConversation::DataFlags flags{
+                    .response = true, .release = partner, .ackRequested = true};
+                const DdeConversation::DataActions actions = c.dataIn(true, flags, false, now);
+                // Nothing is acknowledged once a goodbye is out, either way.
+                require(actions.acknowledge == talking);
+                taken = actions.take;
                 if (taken) {
                     c.answered({});
                 }

@@ -684,5 +684,26 @@ TEST(RawServerClosing, ClosingWhileARequestIsOutstandingSaysGoodbye) {
     EXPECT_EQ(server.terminates, 1);
 }
 
+// Once the link has said goodbye it posts nothing more to its partner: an answer that crosses the
+// goodbye is freed by its flags and its item's atom deleted, but not acknowledged, though it asks
+// to be.
+TEST(RawServerClosing, AnAnswerCrossingTheGoodbyeIsNotAcknowledged) {
+    RawDdeServer server(
+        {.reply = RawDdeServer::Reply::AtGoodbye, .release = true, .ackRequested = true});
+    ASSERT_TRUE(server.started());
+    const int itemReferences = atomReferences(L"TrackingData");
+    std::optional<RecordingClient> link(std::in_place);
+    ASSERT_TRUE(link->setTopic(L"Orbitron|Tracking").ok());
+    ASSERT_TRUE(link->setItem(L"TrackingData").ok());
+    ASSERT_TRUE(link->openManual().ok());
+    EXPECT_FALSE(link->request().ok());  // answered only at the goodbye
+    link.reset();
+    pumpMessages(50);
+    EXPECT_EQ(server.terminates, 1);
+    EXPECT_EQ(server.undelivered, 0) << "the answer came while the link waited for the goodbye";
+    EXPECT_EQ(server.acks, 0);
+    EXPECT_EQ(atomReferences(L"TrackingData"), itemReferences);
+}
+
 }  // namespace
 }  // namespace vorkel::testing

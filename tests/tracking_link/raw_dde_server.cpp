@@ -76,6 +76,10 @@ DWORD WINAPI RawDdeServer::run(void* context) {
         GlobalFree(memory);
     }
     self->awaitingAck_.clear();
+    for (const auto& [number, item] : self->unanswered_) {
+        GlobalDeleteAtom(item);
+    }
+    self->unanswered_.clear();
     if (window != nullptr) {
         DestroyWindow(window);
     }
@@ -215,6 +219,9 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 case Reply::Silence:
                     GlobalDeleteAtom(static_cast<ATOM>(item));
                     break;
+                case Reply::AtGoodbye:
+                    unanswered_.emplace_back(number, static_cast<ATOM>(item));
+                    break;
             }
             return 0;
         }
@@ -233,6 +240,10 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_DDE_TERMINATE:
+            for (const auto& [number, item] : unanswered_) {
+                postData("raw " + std::to_string(number), true, item);
+            }
+            unanswered_.clear();
             ++terminates;
             PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.load()), 0);
             return 0;

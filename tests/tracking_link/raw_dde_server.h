@@ -10,6 +10,7 @@
 #include <atomic>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "tests/tracking_link/simulator_process.h"
 
@@ -17,7 +18,14 @@ namespace vorkel::testing {
 
 class RawDdeServer {
   public:
-    enum class Reply { Data, NegativeAck, Silence };
+    enum class Reply {
+        Data,
+        NegativeAck,
+        Silence,
+        // Each request is answered only when the client says goodbye, just before the server's
+        // own goodbye: the answer crosses the client's goodbye.
+        AtGoodbye,
+    };
     enum class Initiate {
         AtOnce,
         // Taken at once, its acknowledgement sent 100 ms later, when the broadcast is over.
@@ -72,7 +80,8 @@ class RawDdeServer {
     KernelHandle initiateMayEnd_;
     std::atomic<HWND> window_{nullptr};
     HWND client_ = nullptr;
-    std::deque<HGLOBAL> awaitingAck_;  // sent with fRelease clear, freed on their ack
+    std::deque<HGLOBAL> awaitingAck_;              // sent with fRelease clear, freed on their ack
+    std::deque<std::pair<int, ATOM>> unanswered_;  // requests kept for the goodbye
     DWORD threadId_ = 0;
 };
 
