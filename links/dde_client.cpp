@@ -143,7 +143,7 @@ LRESULT CALLBACK DdeClient::windowProc(HWND window, UINT message, WPARAM wParam,
         const HWND from = reinterpret_cast<HWND>(wParam);
         switch (message) {
             case WM_DDE_ACK:
-                if (link->conversation_.state() == DdeConversation::State::Connecting) {
+                if (link->acknowledgesInitiate(lParam)) {
                     link->onInitiateAck(from, lParam);
                 } else {
                     link->onAck(from, lParam);
@@ -170,12 +170,29 @@ bool DdeClient::partnerGone() const {
     return server_ == nullptr || !IsWindow(server_);
 }
 
+bool DdeClient::acknowledgesInitiate(LPARAM lParam) const noexcept {
+    // While the initiate is out only sent messages are handled.
+    if (conversation_.state() == DdeConversation::State::Connecting) {
+        return true;
+    }
+    // Afterwards a server that was slow to take it still sends its acknowledgement; every other
+    // one is posted. A posted one handled by a wait inside another thread's sent message would
+    // pass for sent as well, but it holds a packed parameter, not our application and topic.
+    if (!InSendMessage()) {
+        return false;
+    }
+    const ATOM application = GlobalFindAtomW(application_.c_str());
+    const ATOM topic = GlobalFindAtomW(topic_.c_str());
+    return application != 0 && topic != 0 && LOWORD(lParam) == application &&
+           HIWORD(lParam) == topic;
+}
+
 void DdeClient::onInitiateAck(HWND from, LPARAM lParam) noexcept {
     // A server taking the initiate: sent, not posted, so the atoms come unpacked, and they are
     // ours to delete.
     GlobalDeleteAtom(LOWORD(lParam));
     GlobalDeleteAtom(HIWORD(lParam));
-    switch (DdeConversation::serverAnswered(server_ != nullptr, from == server_)) {
+    switch (conversation_.serverAnswered(server_ != nullptr, fromPartner(from))) {
         case DdeConversation::ServerAnswer::Take:
             server_ = from;
             break;
@@ -188,19 +205,18 @@ void DdeClient::onInitiateAck(HWND from, LPARAM lParam) noexcept {
 }
 
 void DdeClient::onAck(HWND from, LPARAM lParam) noexcept {
-    if (!fromPartner(from)) {
-        return;  // nothing we sent, nothing to free
-    }
-    const PackedDdeParam packed({WM_DDE_ACK, lParam});
+    // Posted: the packed parameter is ours to free, whoever posted it.
     UINT_PTR status = 0;
     UINT_PTR item = 0;
     if (!UnpackDDElParam(WM_DDE_ACK, lParam, &status, &item)) {
         return;
     }
+    const PackedDdeParam packed({WM_DDE_ACK, lParam});
     const ATOM itemAtom = static_cast<ATOM>(item);
     const bool positive = (status & DDE_FACK) != 0;
-    if (conversation_.ackIn(true, positive, GetTickCount()) != DdeConversation::Ack::Ignored) {
-        GlobalDeleteAtom(itemAtom);  // a refusal's atom is ours
+    if (conversation_.ackIn(fromPartner(from), positive, GetTickCount()) !=
+        DdeConversation::Ack::Ignored) {
+        GlobalDeleteAtom(itemAtom);
     }
 }
 

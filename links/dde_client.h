@@ -34,6 +34,10 @@ namespace vorkel {
 //   in and thrown away, never shown as the answer to a later request. (A server answers its
 //   requests in order, so the link counts the requests still unanswered. When for 10 s every
 //   answer has come late, the count is given up: the server has most likely lost an answer.)
+// - What a DDE message brings for its receiver (a packed parameter, atoms, memory released to
+//   it) is freed, whichever window sent it. A server that takes the initiate only after the
+//   broadcast is told goodbye. Once the link has posted its goodbye, or its answer to the
+//   partner's, it posts nothing more to the partner.
 //
 // Failures are in the one form (Status::failure): what was being done, to what, and why, e.g.
 // "requesting Orbitron|Tracking!TrackingData: no answer in time" or "setting the DDE item "":
@@ -76,6 +80,8 @@ class DdeClient final : public RecordTransport {
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
+    // Whether a WM_DDE_ACK is a server's acknowledgement of the initiate, not a posted one.
+    bool acknowledgesInitiate(LPARAM lParam) const noexcept;
     void onInitiateAck(HWND from, LPARAM lParam) noexcept;
     void onAck(HWND from, LPARAM lParam) noexcept;
     void onData(HWND from, LPARAM lParam) noexcept;

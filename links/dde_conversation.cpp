@@ -46,6 +46,10 @@ bool DdeConversation::open() const {
     return state_ != State::NotConnected && state_ != State::Connecting && state_ != State::Ended;
 }
 
+bool DdeConversation::talking() const {
+    return state_ == State::Ready || state_ == State::Waiting || state_ == State::Answered;
+}
+
 // --- Late answers ----------------------------------------------------------------------------
 
 void DdeConversation::Backlog::start(Ticks now) noexcept {
@@ -83,19 +87,24 @@ bool DdeConversation::Backlog::answerIn(bool awaited, Ticks now) noexcept {
 // --- What the partner sends ------------------------------------------------------------------
 
 DdeConversation::ServerAnswer DdeConversation::serverAnswered(bool partnerChosen,
-                                                              bool fromPartner) noexcept {
-    if (!partnerChosen) {
-        return ServerAnswer::Take;
+                                                              bool fromPartner) const noexcept {
+    if (fromPartner) {
+        return ServerAnswer::Nothing;
     }
-    // One conversation is enough; the others are ended politely.
-    return fromPartner ? ServerAnswer::Nothing : ServerAnswer::SayGoodbye;
+    // One conversation is enough, and only one made while the initiate is out; the others are
+    // ended politely.
+    return state_ == State::Connecting && !partnerChosen ? ServerAnswer::Take
+                                                         : ServerAnswer::SayGoodbye;
 }
 
 DdeConversation::Ack DdeConversation::ackIn(bool fromPartner, bool positive, Ticks now) noexcept {
+    if (!fromPartner) {
+        return Ack::Stray;
+    }
     // A positive acknowledgement is no answer to a request: Wine's DDEML servers send one
     // after the data, naming the item with the very atom that came with the data, which was
     // deleted then. A negative one is the refusal.
-    if (!fromPartner || positive) {
+    if (positive) {
         return Ack::Ignored;
     }
     if (!backlog_.answerIn(state_ == State::Waiting, now)) {
@@ -118,10 +127,11 @@ DdeConversation::DataActions DdeConversation::dataIn(bool fromPartner,
         ++answersIgnored_;
     }
     // The memory goes back by the rule its flags state: the receiver frees it when told to
-    // (fRelease); otherwise the sender does, once it has the acknowledgement it asked for. A
-    // receiver that holds a copy of its own frees that copy whatever the flags say.
+    // (fRelease); otherwise the sender does, once it has the acknowledgement it asked for, or
+    // when the conversation ends. A receiver that holds a copy of its own frees that copy
+    // whatever the flags say.
     actions.free = (flags && flags->release) || receiverOwnsCopies;
-    actions.acknowledge = flags && flags->ackRequested;
+    actions.acknowledge = flags && flags->ackRequested && fromPartner && talking();
     return actions;
 }
 

@@ -68,17 +68,20 @@ class DdeConversation {
         std::optional<std::string> bytes;  // the first bytesToRead(size); none if not copied
     };
 
-    // A server's acknowledgement of the initiate (sent while connecting): the first one
-    // becomes the partner, any other is told goodbye.
+    // A server's acknowledgement of an initiate. While the initiate is out the first one
+    // becomes the partner and any other is told goodbye. One that comes after it (a server slow
+    // to take it) is told goodbye too, even when no other server took it: that server believes
+    // a conversation has begun. The partner's own is never answered.
     enum class ServerAnswer { Take, SayGoodbye, Nothing };
-    static ServerAnswer serverAnswered(bool partnerChosen, bool fromPartner) noexcept;
+    ServerAnswer serverAnswered(bool partnerChosen, bool fromPartner) const noexcept;
 
-    // WM_DDE_ACK once connected. Only a negative one from the partner is an answer; its item
-    // atom is then ours to delete.
+    // A posted WM_DDE_ACK. Only a negative one from the partner is an answer. The item atom
+    // is ours to delete, whoever sent it, but for the partner's positive one.
     enum class Ack {
-        Ignored,  // from another window, or positive (it names an atom that is gone): leave it
+        Ignored,  // the partner's positive one (it names an atom that is gone): leave the atom
         Refusal,  // the answer to the request under way: refused
         Late,     // a refusal that answers an earlier request, or none
+        Stray,    // from another window: no answer, but its atom is ours all the same
     };
     Ack ackIn(bool fromPartner, bool positive, Ticks now) noexcept;
 
@@ -91,6 +94,8 @@ class DdeConversation {
     struct DataActions {
         bool take = false;  // the answer to the request under way: read it, then answered()
         bool free = false;  // the memory is ours to free
+        // Only the partner's data is acknowledged, and only until the link has posted its
+        // goodbye, or its answer to the partner's: after that it posts nothing more.
         bool acknowledge = false;
     };
     // `receiverOwnsCopies`: the receiver holds a copy of the memory of its own (Wine's way).
@@ -125,6 +130,8 @@ class DdeConversation {
 
   private:
     void advance(Event event) noexcept;
+    // Open, and no goodbye posted either way.
+    bool talking() const;
 
     State state_ = State::NotConnected;
     std::optional<Reply> reply_;

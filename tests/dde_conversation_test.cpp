@@ -89,6 +89,8 @@ struct InState {
     DdeConversation::Ack refusal;
     bool goodbyeAnswered;  // the partner's goodbye is answered in kind
     State afterGoodbye;
+    bool dataAcknowledged;  // the partner's data that asks for an acknowledgement gets one
+    DdeConversation::ServerAnswer initiateAck;  // a server's, not the partner's
 };
 
 class MessagesInState : public ::testing::TestWithParam<InState> {};
@@ -128,42 +130,62 @@ TEST_P(MessagesInState, DoWhatTheStateAllows) {
         EXPECT_FALSE(c.terminateIn(false)) << "another window's goodbye";
         EXPECT_EQ(c.state(), want.state);
     }
+    {
+        DdeConversation c = conversationIn(want.state);
+        DdeConversation::DataFlags flags = kAnswerFlags;
+        flags.ackRequested = true;
+        EXPECT_EQ(c.dataIn(true, flags, false, 30).acknowledge, want.dataAcknowledged);
+    }
+    {
+        const DdeConversation c = conversationIn(want.state);
+        const bool partnerChosen =
+            want.state != State::NotConnected && want.state != State::Connecting;
+        EXPECT_EQ(c.serverAnswered(partnerChosen, false), want.initiateAck);
+        if (partnerChosen) {
+            EXPECT_EQ(c.serverAnswered(true, true), DdeConversation::ServerAnswer::Nothing)
+                << "the partner is not told goodbye for an acknowledgement";
+        }
+    }
 }
 
 using Ack = DdeConversation::Ack;
+using ServerAnswer = DdeConversation::ServerAnswer;
 constexpr std::string_view kUnderWay = "another request is under way";
 constexpr std::string_view kEnded = "the conversation has ended";
 constexpr std::string_view kNotOpen = "no conversation open";
 
+// Only while the initiate is out does a server's acknowledgement make it the partner; after
+// that (a server slow to take the initiate) it is told goodbye, even when no other took it.
+// Once our goodbye is out, or our answer to the partner's, nothing more is posted to it.
 INSTANTIATE_TEST_SUITE_P(
     AllStates, MessagesInState,
-    ::testing::Values(
-        InState{"NotConnected", State::NotConnected, false, kNotOpen, false, Ack::Late, false,
-                State::NotConnected},
-        InState{"Connecting", State::Connecting, false, kNotOpen, false, Ack::Late, true,
-                State::Ended},
-        InState{"Ready", State::Ready, true, std::nullopt, false, Ack::Late, true, State::Ended},
-        InState{"Waiting", State::Waiting, true, kUnderWay, true, Ack::Refusal, true, State::Ended},
-        InState{"Answered", State::Answered, true, kUnderWay, false, Ack::Late, true, State::Ended},
-        // Our goodbye is out: the partner's is its answer, not to be answered again.
-        InState{"Closing", State::Closing, true, kEnded, false, Ack::Late, false, State::Ended},
-        InState{"Ended", State::Ended, false, kEnded, false, Ack::Late, false, State::Ended}),
+    ::testing::Values(InState{"NotConnected", State::NotConnected, false, kNotOpen, false,
+                              Ack::Late, false, State::NotConnected, false,
+                              ServerAnswer::SayGoodbye},
+                      InState{"Connecting", State::Connecting, false, kNotOpen, false, Ack::Late,
+                              true, State::Ended, false, ServerAnswer::Take},
+                      InState{"Ready", State::Ready, true, std::nullopt, false, Ack::Late, true,
+                              State::Ended, true, ServerAnswer::SayGoodbye},
+                      InState{"Waiting", State::Waiting, true, kUnderWay, true, Ack::Refusal, true,
+                              State::Ended, true, ServerAnswer::SayGoodbye},
+                      InState{"Answered", State::Answered, true, kUnderWay, false, Ack::Late, true,
+                              State::Ended, true, ServerAnswer::SayGoodbye},
+                      // Our goodbye is out: the partner's is its answer, not to be answered again.
+                      InState{"Closing", State::Closing, true, kEnded, false, Ack::Late, false,
+                              State::Ended, false, ServerAnswer::SayGoodbye},
+                      InState{"Ended", State::Ended, false, kEnded, false, Ack::Late, false,
+                              State::Ended, false, ServerAnswer::SayGoodbye}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DdeConversation, OnlyANegativeAckFromThePartnerIsAnAnswer) {
     DdeConversation c = conversationIn(State::Waiting);
     // Wine's DDEML servers follow each answer with a positive acknowledgement.
     EXPECT_EQ(c.ackIn(true, true, 30), Ack::Ignored);
-    EXPECT_EQ(c.ackIn(false, false, 30), Ack::Ignored);
+    // Another window's is no answer, but its atom is ours to delete all the same.
+    EXPECT_EQ(c.ackIn(false, false, 30), Ack::Stray);
+    EXPECT_EQ(c.ackIn(false, true, 30), Ack::Stray);
     EXPECT_EQ(c.state(), State::Waiting);
     EXPECT_EQ(c.answersIgnored(), 0);
-}
-
-TEST(DdeConversation, TheFirstServerBecomesThePartnerAndTheOthersAreToldGoodbye) {
-    using Answer = DdeConversation::ServerAnswer;
-    EXPECT_EQ(DdeConversation::serverAnswered(false, false), Answer::Take);
-    EXPECT_EQ(DdeConversation::serverAnswered(true, false), Answer::SayGoodbye);
-    EXPECT_EQ(DdeConversation::serverAnswered(true, true), Answer::Nothing);
 }
 
 TEST(DdeConversation, ConnectingWithoutAServerMayBeTriedAgain) {
@@ -247,7 +269,8 @@ TEST_P(AnswerMemory, GoesBackByItsFlags) {
             EXPECT_EQ(a.take, fromPartner && response && m.flags.has_value());
             EXPECT_EQ(c.answersIgnored(), a.take ? 0 : 1);
             EXPECT_EQ(a.free, m.free);
-            EXPECT_EQ(a.acknowledge, m.acknowledge);
+            // Only the partner is acknowledged: any other server has been told goodbye.
+            EXPECT_EQ(a.acknowledge, m.acknowledge && fromPartner);
         }
     }
 }

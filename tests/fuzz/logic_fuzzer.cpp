@@ -49,28 +49,44 @@ void converse(const std::uint8_t* data, std::size_t size) {
         const bool partner = (byte & 8) != 0;
         const State before = c.state();
         const int ignored = c.answersIgnored();
+        const bool talking =
+            before == State::Ready || before == State::Waiting || before == State::Answered;
         bool taken = false;
         switch (byte & 7) {
-            case 0:
+            case 0: {
+                // A server becomes the partner only while the initiate is out.
+                const auto takes = [&c] {
+                    return c.serverAnswered(false, false) == DdeConversation::ServerAnswer::Take;
+                };
+                require(!takes());
                 c.initiateSent();
+                require(takes() == (c.state() == State::Connecting));
                 c.initiateOver(partner, now);
                 break;
+            }
             case 1:
                 if (!c.whyCannotAsk(false)) {
                     c.requestSent(now);
                 }
                 break;
             case 2: {
-                const DdeConversation::DataFlags flags{.response = true, .release = partner};
-                taken = c.dataIn(true, flags, false, now).take;
+                const DdeConversation::DataFlags flags{
+                    .response = true, .release = partner, .ackRequested = true};
+                const DdeConversation::DataActions actions = c.dataIn(true, flags, false, now);
+                // Nothing is acknowledged once a goodbye is out, either way.
+                require(actions.acknowledge == talking);
+                taken = actions.take;
                 if (taken) {
                     c.answered({});
                 }
                 break;
             }
-            case 3:
-                taken = c.ackIn(partner, false, now) == DdeConversation::Ack::Refusal;
+            case 3: {
+                const DdeConversation::Ack ack = c.ackIn(partner, false, now);
+                require((ack == DdeConversation::Ack::Stray) == !partner);
+                taken = ack == DdeConversation::Ack::Refusal;
                 break;
+            }
             case 4:
                 c.requestDone();
                 break;

@@ -448,6 +448,34 @@ TEST(LinkLifetime, ManyLinksComeAndGoWithoutLeaks) {
 
 // --- The protocol's corners, against a server written in DDE's messages ----------------------
 
+// The references that the global atom of `name` holds, counted by deleting them one by one and
+// given back afterwards: only for a name that nothing is using at the moment, since the atom may
+// come back under another number.
+int atomReferences(const wchar_t* name) {
+    int references = 0;
+    for (ATOM atom = GlobalFindAtomW(name); atom != 0 && references < 100000;
+         atom = GlobalFindAtomW(name)) {
+        GlobalDeleteAtom(atom);
+        ++references;
+    }
+    for (int i = 0; i < references; ++i) {
+        GlobalAddAtomW(name);
+    }
+    return references;
+}
+
+template <typename Done>
+bool pumpMessagesUntil(Done done, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= milliseconds) {
+            return false;
+        }
+        pumpMessages(10);
+    }
+    return true;
+}
+
 class RawServerTest : public ::testing::Test {
   protected:
     void open() {
@@ -479,6 +507,77 @@ TEST_F(RawServerTest, TakesTheFirstOfTwoServersAndEndsTheOther) {
     EXPECT_EQ(other.requests, 0);
     EXPECT_EQ(other.terminates, 1);
     EXPECT_EQ(link_.last(), L"raw 3");
+}
+
+// Another server's acknowledgements, though the link asked that server nothing: what they bring
+// is the link's all the same, the packed parameter to free and the item's atom to delete.
+TEST_F(RawServerTest, FreesWhatAnotherServersAcknowledgementsBring) {
+    RawDdeServer first({});
+    RawDdeServer second({});
+    ASSERT_TRUE(first.started() && second.started());
+    open();
+    pumpMessages(50);
+    ASSERT_EQ(first.terminates + second.terminates, 1);
+    RawDdeServer& other = first.terminates > 0 ? first : second;  // the one told goodbye
+    const int itemReferences = atomReferences(L"TrackingData");
+    const double growth = heapGrowthPerRun(200, [&](int i) {
+        other.sendAcks(1, i % 2 == 0);
+        pumpMessages(1);
+    });
+    EXPECT_LT(growth, 1.0);
+    EXPECT_EQ(atomReferences(L"TrackingData"), itemReferences);
+    EXPECT_EQ(other.undelivered, 0);
+    EXPECT_EQ(link_.answersIgnored(), 0) << "no answer of the partner's";
+    const Status status = link_.request();
+    ASSERT_TRUE(status.ok()) << status.text();
+}
+
+// A server that acknowledges the initiate once the broadcast is over believes that a conversation
+// has begun: it is told goodbye, whether another server took the initiate or none did, and the
+// atoms its acknowledgement brings are deleted.
+TEST_F(RawServerTest, AServerLateToTakeTheInitiateIsToldGoodbye) {
+    const int applicationReferences = atomReferences(L"Orbitron");
+    const int topicReferences = atomReferences(L"Tracking");
+    {
+        SCOPED_TRACE("acknowledged later, another server took the initiate");
+        RawDdeServer partner({});
+        RawDdeServer late({.initiate = RawDdeServer::Initiate::AcknowledgedLater});
+        ASSERT_TRUE(partner.started() && late.started());
+        RecordingClient link;
+        ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
+        ASSERT_TRUE(link.setItem(L"TrackingData").ok());
+        ASSERT_TRUE(link.openManual().ok());
+        EXPECT_TRUE(pumpMessagesUntil([&] { return late.terminates > 0; }, 1000));
+        const Status status = link.request();
+        ASSERT_TRUE(status.ok()) << status.text();
+        pumpMessages(50);
+        EXPECT_EQ(late.terminates, 1);
+        EXPECT_EQ(late.requests, 0);
+        EXPECT_EQ(partner.terminates, 0);
+        EXPECT_EQ(partner.requests, 1);
+    }
+    EXPECT_EQ(atomReferences(L"Orbitron"), applicationReferences);
+    EXPECT_EQ(atomReferences(L"Tracking"), topicReferences);
+    {
+        SCOPED_TRACE("slow to take the initiate, the only server");
+        RawDdeServer slow({.initiate = RawDdeServer::Initiate::Slow});
+        ASSERT_TRUE(slow.started());
+        RecordingClient link;
+        ASSERT_TRUE(link.setTopic(L"Orbitron|Tracking").ok());
+        ASSERT_TRUE(link.setItem(L"TrackingData").ok());
+        // Under Wine the broadcast waits out the server thread's every top-level window, its
+        // own and Wine's IME window, 2 s each: the initiate is over after 4 s.
+        EXPECT_FALSE(link.openManual().ok());
+        slow.endSlowInitiate();
+        EXPECT_TRUE(pumpMessagesUntil([&] { return slow.terminates > 0; }, 2000));
+        pumpMessages(50);
+        EXPECT_EQ(slow.terminates, 1);
+        EXPECT_FALSE(link.conversationOpen());
+        EXPECT_FALSE(link.request().ok());
+        EXPECT_EQ(slow.requests, 0);
+    }
+    EXPECT_EQ(atomReferences(L"Orbitron"), applicationReferences);
+    EXPECT_EQ(atomReferences(L"Tracking"), topicReferences);
 }
 
 TEST_F(RawServerTest, NegativeAcknowledgementIsARefusal) {
@@ -583,6 +682,27 @@ TEST(RawServerClosing, ClosingWhileARequestIsOutstandingSaysGoodbye) {
     pumpMessages(50);
     EXPECT_EQ(server.requests, 1);
     EXPECT_EQ(server.terminates, 1);
+}
+
+// Once the link has said goodbye it posts nothing more to its partner: an answer that crosses the
+// goodbye is freed by its flags and its item's atom deleted, but not acknowledged, though it asks
+// to be.
+TEST(RawServerClosing, AnAnswerCrossingTheGoodbyeIsNotAcknowledged) {
+    RawDdeServer server(
+        {.reply = RawDdeServer::Reply::AtGoodbye, .release = true, .ackRequested = true});
+    ASSERT_TRUE(server.started());
+    const int itemReferences = atomReferences(L"TrackingData");
+    std::optional<RecordingClient> link(std::in_place);
+    ASSERT_TRUE(link->setTopic(L"Orbitron|Tracking").ok());
+    ASSERT_TRUE(link->setItem(L"TrackingData").ok());
+    ASSERT_TRUE(link->openManual().ok());
+    EXPECT_FALSE(link->request().ok());  // answered only at the goodbye
+    link.reset();
+    pumpMessages(50);
+    EXPECT_EQ(server.terminates, 1);
+    EXPECT_EQ(server.undelivered, 0) << "the answer came while the link waited for the goodbye";
+    EXPECT_EQ(server.acks, 0);
+    EXPECT_EQ(atomReferences(L"TrackingData"), itemReferences);
 }
 
 }  // namespace

@@ -15,6 +15,9 @@ namespace {
 
 constexpr wchar_t kClass[] = L"VorkelRawDdeServer";
 constexpr UINT kSendUnasked = WM_APP + 1;
+constexpr UINT kSendAck = WM_APP + 2;
+constexpr UINT_PTR kInitiateAckTimer = 1;
+constexpr UINT kInitiateAckLaterMs = 100;
 
 bool sameName(ATOM atom, const wchar_t* name) {
     wchar_t text[256] = {};
@@ -29,7 +32,9 @@ bool copiedWhenPosted() {
 }  // namespace
 
 RawDdeServer::RawDdeServer(Behaviour behaviour)
-    : behaviour_(behaviour), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    : behaviour_(behaviour),
+      ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      initiateMayEnd_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     thread_.reset(CreateThread(nullptr, 0, run, this, 0, &threadId_));
     if (thread_) {
         WaitForSingleObject(ready_.get(), 5000);
@@ -38,6 +43,7 @@ RawDdeServer::RawDdeServer(Behaviour behaviour)
 
 RawDdeServer::~RawDdeServer() {
     if (thread_) {
+        endSlowInitiate();
         PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         if (const HWND window = window_.load()) {
             PostMessageW(window, WM_CLOSE, 0, 0);
@@ -70,6 +76,10 @@ DWORD WINAPI RawDdeServer::run(void* context) {
         GlobalFree(memory);
     }
     self->awaitingAck_.clear();
+    for (const auto& [number, item] : self->unanswered_) {
+        GlobalDeleteAtom(item);
+    }
+    self->unanswered_.clear();
     if (window != nullptr) {
         DestroyWindow(window);
     }
@@ -92,6 +102,35 @@ LRESULT CALLBACK RawDdeServer::windowProc(HWND window, UINT message, WPARAM wPar
 void RawDdeServer::sendUnasked(int count) {
     for (int i = 0; i < count; ++i) {
         PostMessageW(window_.load(), kSendUnasked, 0, 0);
+    }
+}
+
+void RawDdeServer::sendAcks(int count, bool positive) {
+    for (int i = 0; i < count; ++i) {
+        PostMessageW(window_.load(), kSendAck, positive ? 1 : 0, 0);
+    }
+}
+
+void RawDdeServer::acknowledgeInitiate() {
+    // Sent, as the acknowledgement of an initiate is; bounded, so that a client that has gone
+    // cannot hold this thread.
+    const ATOM application = GlobalAddAtomW(L"Orbitron");
+    const ATOM topic = GlobalAddAtomW(L"Tracking");
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(client_, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.load()),
+                             MAKELPARAM(application, topic), SMTO_NORMAL, 5000, &ignored)) {
+        GlobalDeleteAtom(application);
+        GlobalDeleteAtom(topic);
+    }
+}
+
+void RawDdeServer::postAck(bool positive) {
+    const ATOM item = GlobalAddAtomW(L"TrackingData");
+    const LPARAM ack = PackDDElParam(WM_DDE_ACK, positive ? DDE_FACK : 0, item);
+    if (!PostMessageW(client_, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.load()), ack)) {
+        ++undelivered;
+        FreeDDElParam(WM_DDE_ACK, ack);
+        GlobalDeleteAtom(item);
     }
 }
 
@@ -135,10 +174,26 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             ++initiates;
             client_ = from;
-            SendMessageW(from, WM_DDE_ACK, reinterpret_cast<WPARAM>(window_.load()),
-                         MAKELPARAM(GlobalAddAtomW(L"Orbitron"), GlobalAddAtomW(L"Tracking")));
+            switch (behaviour_.initiate) {
+                case Initiate::AtOnce:
+                    acknowledgeInitiate();
+                    break;
+                case Initiate::AcknowledgedLater:
+                    SetTimer(window_.load(), kInitiateAckTimer, kInitiateAckLaterMs, nullptr);
+                    break;
+                case Initiate::Slow:
+                    WaitForSingleObject(initiateMayEnd_.get(), 10000);
+                    acknowledgeInitiate();
+                    break;
+            }
             return 0;
         }
+        case WM_TIMER:
+            if (wParam == kInitiateAckTimer) {
+                KillTimer(window_.load(), kInitiateAckTimer);
+                acknowledgeInitiate();
+            }
+            return 0;
         case WM_DDE_REQUEST: {
             UINT_PTR format = 0;
             UINT_PTR item = 0;
@@ -164,6 +219,9 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 case Reply::Silence:
                     GlobalDeleteAtom(static_cast<ATOM>(item));
                     break;
+                case Reply::AtGoodbye:
+                    unanswered_.emplace_back(number, static_cast<ATOM>(item));
+                    break;
             }
             return 0;
         }
@@ -182,8 +240,17 @@ LRESULT RawDdeServer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_DDE_TERMINATE:
+            for (const auto& [number, item] : unanswered_) {
+                postData("raw " + std::to_string(number), true, item);
+            }
+            unanswered_.clear();
             ++terminates;
             PostMessageW(from, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window_.load()), 0);
+            return 0;
+        case kSendAck:
+            if (client_ != nullptr) {
+                postAck(wParam != 0);
+            }
             return 0;
         case kSendUnasked:
             if (client_ != nullptr) {

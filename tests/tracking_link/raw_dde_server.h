@@ -10,6 +10,7 @@
 #include <atomic>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "tests/tracking_link/simulator_process.h"
 
@@ -17,9 +18,25 @@ namespace vorkel::testing {
 
 class RawDdeServer {
   public:
-    enum class Reply { Data, NegativeAck, Silence };
+    enum class Reply {
+        Data,
+        NegativeAck,
+        Silence,
+        // Each request is answered only when the client says goodbye, just before the server's
+        // own goodbye: the answer crosses the client's goodbye.
+        AtGoodbye,
+    };
+    enum class Initiate {
+        AtOnce,
+        // Taken at once, its acknowledgement sent 100 ms later, when the broadcast is over.
+        AcknowledgedLater,
+        // Acknowledged from inside the initiate once endSlowInitiate() is called: a server that
+        // is slow to take it, answering after the client has stopped waiting.
+        Slow,
+    };
     struct Behaviour {
         Reply reply = Reply::Data;
+        Initiate initiate = Initiate::AtOnce;
         // Flags of the answers' memory: the receiver frees it (fRelease), or the server frees
         // it once acknowledged (fAckReq).
         bool release = true;
@@ -34,9 +51,13 @@ class RawDdeServer {
     RawDdeServer& operator=(const RawDdeServer&) = delete;
 
     bool started() const { return window_ != nullptr; }
+    void endSlowInitiate() { SetEvent(initiateMayEnd_.get()); }
     // Posts `count` records the client never asked for (fResponse clear), with the flags of
     // the behaviour.
     void sendUnasked(int count);
+    // Posts `count` acknowledgements naming the item "TrackingData", each with a reference of
+    // its own to the atom, though the client asked nothing of this server.
+    void sendAcks(int count, bool positive);
 
     // Answers are "raw 1", "raw 2", ... in the order of the requests.
     std::atomic<int> initiates{0};
@@ -50,13 +71,17 @@ class RawDdeServer {
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void postData(const std::string& text, bool response, ATOM item);
+    void acknowledgeInitiate();
+    void postAck(bool positive);
 
     Behaviour behaviour_;
     KernelHandle thread_;
     KernelHandle ready_;
+    KernelHandle initiateMayEnd_;
     std::atomic<HWND> window_{nullptr};
     HWND client_ = nullptr;
-    std::deque<HGLOBAL> awaitingAck_;  // sent with fRelease clear, freed on their ack
+    std::deque<HGLOBAL> awaitingAck_;              // sent with fRelease clear, freed on their ack
+    std::deque<std::pair<int, ATOM>> unanswered_;  // requests kept for the goodbye
     DWORD threadId_ = 0;
 };
 
