@@ -15,7 +15,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools" / "testing"))
 from driver_args import tool_arguments  # noqa: E402
-from wine_session import WineSession, wait_until  # noqa: E402
+from tracking_simulator import TrackingSimulator  # noqa: E402
+from wine_session import WineSession  # noqa: E402
 
 RECORD = r"SNAO-7 AZ123.4 EL45.6 DN145950000 UP435100000\r\n"
 
@@ -34,20 +35,17 @@ def main():
         if not program.exists():
             sys.exit(f"{program} is missing: build the windows preset first")
 
-    with WineSession(build / "wineprefix") as wine, \
+    with WineSession(build) as wine, \
             tempfile.TemporaryDirectory(prefix="vorkel-bench-") as directory:
-        log = Path(directory) / "simulator.log"
         out = Path(directory) / "probe.txt"
-        server = wine.spawn([simulator, "--record", RECORD, "--log", wine.windows_path(log)])
-        if not wait_until(lambda: log.exists() and "ready" in log.read_text(), 20):
-            sys.exit("the simulator did not start: " + wine.output(server))
+        server = TrackingSimulator(wine, simulator, ["--record", RECORD], directory)
         code, output = wine.run([probe, "--count", str(args.count), "--interval",
                                  str(args.interval), "--bench", "--out", wine.windows_path(out)],
                                 timeout=args.count * (args.interval + 50) / 1000 + 60)
         lines = out.read_text().splitlines() if out.exists() else output.splitlines()
         summary = [line for line in lines if line.startswith("round trips")]
         failures = [line for line in lines if " fail " in line]
-        wine.stop(server)
+        server.stop()
     if not summary:
         sys.exit("no figures; probe said:\n" + "\n".join(lines[-5:]))
     print(f"DDE request round trip under Wine, {args.count} requests, "

@@ -98,10 +98,12 @@ def main():
         os.environ.pop("DISPLAY", None)
 
     tracker = ["--pass", "NOAA 19", "--speed", args.speed, "--advance", "second"]
-    with StationRig(args.build, tracker=tracker, managed_windows=not headless) as rig:
+    display = None if headless else os.environ["DISPLAY"]
+    with StationRig(args.build, tracker=tracker, display=display,
+                    managed_windows=not headless) as rig:
         if not args.steady:
-            rig.rotor.new_line(reset_on_open=(1000, 5000))
-        print(f"rotor controller on {rig.line.path}, as COM1 of {rig.rotor.wine.prefix}"
+            rig.new_line(reset_on_open=(1000, 5000))
+        print(f"rotor controller on {rig.line.path}, as COM1 of {rig.prefix}"
               f"{'' if args.steady else ', resetting whenever its port is opened'}")
         print("tracking program: simulated pass of NOAA 19")
         rig.start_station()

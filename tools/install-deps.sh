@@ -9,6 +9,8 @@
 # i386 architecture goes again if nothing i386 is installed, and the reason is kept in
 # build/wine32-not-installed.txt, from which every 32-bit test's skip line takes it.
 set -uo pipefail
+# The test run installs once, before any test; the commands it runs after that install nothing.
+[ -z "${VORKEL_DEPS_INSTALLED:-}" ] || exit 0
 here=$(cd "$(dirname "$0")" && pwd)
 wine32_reason_file=$here/../build/wine32-not-installed.txt
 demo_packages=(

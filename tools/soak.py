@@ -94,8 +94,8 @@ def failure_cycles(rig, count):
     icons) within 5 s."""
     shown = True
     for _ in range(count):
-        for change, title, icon in ((rig.rotor.unplug, FAILURE_TITLE, "warning"),
-                                    (rig.rotor.new_line, TITLE, "own")):
+        for change, title, icon in ((rig.unplug, FAILURE_TITLE, "warning"),
+                                    (rig.new_line, TITLE, "own")):
             change()
             shown &= bool(wait_until(lambda: rig.main_window()["title"] == title, timeout=5))
             shown &= rig.icon()["shows"] == icon

@@ -1,7 +1,7 @@
 // What every window of the station shares: its class registered once, the window procedure
 // that finds the window's object, widgets made from the window's table in its fonts, focus
-// that comes back with the window, the widgets' colours, the test queries, the program's
-// count of open windows, and no exception out of a window procedure.
+// that comes back with the window, the widgets' colours, the program's count of open windows,
+// and no exception out of a window procedure.
 //
 // A window derives as `class W : public BaseWindow<W>` and gives:
 //   LRESULT handleMessage(UINT, WPARAM, LPARAM)   its own messages; DefWindowProcW otherwise
@@ -20,7 +20,6 @@
 #include "station/exception_barrier.h"
 #include "ui/focus_memory.h"
 #include "ui/gdi.h"
-#include "ui/test_queries.h"
 #include "ui/top_level_windows.h"
 #include "ui/widget_face.h"
 #include "ui/widget_table.h"
@@ -147,13 +146,8 @@ class BaseWindow {
                 return widgetColours(reinterpret_cast<HDC>(wParam), *widget,
                                      derived.textColourOf(id), derived.backgroundOf(id));
             }
-            default: {
-                LRESULT answer = 0;
-                if (answerTestQuery(hwnd_, table_, message, wParam, lParam, answer)) {
-                    return answer;
-                }
+            default:
                 break;
-            }
         }
         return derived.handleMessage(message, wParam, lParam);
     }

@@ -9,7 +9,6 @@ BUILD_DIR/artifacts/about_box.
 """
 
 import json
-import os
 import struct
 import subprocess
 import sys
@@ -82,7 +81,6 @@ class Screen:
 class AboutBoxUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        os.environ.pop("DISPLAY", None)  # our own Xvfb: nothing else on the screen
         cls.rig = StationRig(ARGS.build, tracker=None).__enter__()
 
     @classmethod
@@ -91,7 +89,7 @@ class AboutBoxUnderWine(unittest.TestCase):
 
     def tearDown(self):
         if self.rig.station is not None:
-            self.rig.rotor.wine.stop(self.rig.station)
+            self.rig.stop(self.rig.station)
         self.rig.stop_tracker()
 
     # -- the station and the probe ----------------------------------------------------------
@@ -154,23 +152,18 @@ class AboutBoxUnderWine(unittest.TestCase):
         self.assertEqual(len(read_bmp(ROOT / "ui" / "frm_about_picture.bmp")[0]), 47)
 
     def test_in_process_cases(self):
-        code, out = self.rig.rotor.run([ARGS.box_tests], timeout=120)
+        code, out = self.rig.run([ARGS.box_tests], timeout=120)
         self.assertEqual(code, 0, out)
         self.assertIn("at 96 DPI", out)
 
     def test_in_process_places_and_fonts_at_144_dpi(self):
         key = r"HKCU\Control Panel\Desktop"
-
-        def reg(*argv):
-            subprocess.run(["wine", "reg", *argv], env=self.rig.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-
-        reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+        self.rig.set_registry(key, "LogPixels", 144)
         try:
-            code, out = self.rig.rotor.run([ARGS.box_tests, "--gtest_filter=*Places*:*Fonts*"],
-                                           timeout=120)
+            code, out = self.rig.run([ARGS.box_tests, "--gtest_filter=*Places*:*Fonts*"],
+                                     timeout=120)
         finally:
-            reg("delete", key, "/v", "LogPixels", "/f")
+            self.rig.set_registry(key, "LogPixels", None)
         self.assertEqual(code, 0, out)
         self.assertIn("at 144 DPI", out)
 

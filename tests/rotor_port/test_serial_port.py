@@ -17,11 +17,11 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
 from driver_args import run_tests, test_arguments  # noqa: E402
 from rotor_line import point_command  # noqa: E402
-from rotor_rig import RotorRig  # noqa: E402
+from station_rig import StationRig  # noqa: E402
 from wine_session import wait_until  # noqa: E402
 
 PROBE = None
-PREFIX = None
+BUILD = None
 SETTINGS = "9600,n,8,1"
 STEP = re.compile(r"^(\d+) (.+?) (\d+)ms: (ok|failed)(?:: (.*))?$")
 # A failure Windows reports names the device, the Windows error code and Windows' own words.
@@ -77,7 +77,7 @@ class SerialRotorPortUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # A controller that only records: these tests send whatever bytes they need.
-        cls.rig = RotorRig(PREFIX, controller="listen").__enter__()
+        cls.rig = StationRig(BUILD, tracker=None, controller="listen").__enter__()
 
     @classmethod
     def tearDownClass(cls):
@@ -88,7 +88,7 @@ class SerialRotorPortUnderWine(unittest.TestCase):
         self.gates = Path(tempfile.mkdtemp(prefix="vorkel-gates-"))
 
     def tearDown(self):
-        self.rig.wine.stop_programs()
+        self.rig.stop_programs()
         # The simulator must come down cleanly, its log ending with "stopped".
         self.assertEqual(self.line.stop(), 0)
         self.assertEqual(self.line.events()[-1]["event"], "stopped")
@@ -293,10 +293,10 @@ class SerialRotorPortUnderWine(unittest.TestCase):
         self.assertEqual(decoded, [("stop", None), ("point", 2), ("point", 3)])
 
 def main():
-    global PROBE, PREFIX
+    global PROBE, BUILD
     args, rest = test_arguments()
-    build = Path(args.build).resolve()
-    PROBE, PREFIX = build / "tests" / "rotor_port" / "rotor_port_probe.exe", build / "wineprefix"
+    BUILD = Path(args.build).resolve()
+    PROBE = BUILD / "tests" / "rotor_port" / "rotor_port_probe.exe"
     run_tests(rest)
 
 

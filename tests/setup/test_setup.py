@@ -100,6 +100,7 @@ class Machine:
                 raise RuntimeError(f"{tool} is not the stand-in; nothing was run")
         env = {**os.environ, "PATH": path, "STANDIN": str(self.standin), **env}
         env.pop("DISPLAY", None)
+        env.pop("VORKEL_DEPS_INSTALLED", None)  # the test run's own install is done; these are not
         result = subprocess.run([str(self.root / command)], env=env, capture_output=True,
                                 text=True, timeout=60)
         return result.returncode, result.stdout + result.stderr

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "links/record_bytes.h"
+#include "tests/instruments/heap_use.h"
 #include "tests/tracking_link/raw_dde_server.h"
 #include "tests/tracking_link/recording_client.h"
 #include "tests/tracking_link/simulator_process.h"
-#include "win/heap_use.h"
 
 namespace vorkel::testing {
 namespace {
@@ -378,7 +378,7 @@ struct Resources {
 
     static Resources now() {
         pumpMessages(20);  // whatever is still on its way is handled first
-        return {win::heapInUse().bytes, windowsOfThisThread()};
+        return {heapInUse().bytes, windowsOfThisThread()};
     }
 };
 

@@ -15,6 +15,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "testing"))
 from driver_args import run_tests, test_arguments  # noqa: E402
+from tracking_simulator import TrackingSimulator  # noqa: E402
 from wine_session import WineSession, wait_until  # noqa: E402
 
 ARGS = None
@@ -25,7 +26,7 @@ RECORD = re.compile(r"^SN(\S+) AZ(\d{1,3}\.\d) EL(-?\d{1,2}\.\d) DN(\d+) UP(\d+)
 
 def setUpModule():
     global SESSION
-    SESSION = WineSession(ARGS.prefix)
+    SESSION = WineSession(ARGS.build)
     SESSION.__enter__()
     SESSION.env["VORKEL_TRACKING_SIMULATOR"] = SESSION.windows_path(ARGS.simulator)
 
@@ -34,33 +35,15 @@ def tearDownModule():
     SESSION.close()
 
 
-class Simulator:
+class Simulator(TrackingSimulator):
     """One tracking_simulator.exe with a log in a temporary directory."""
 
     def __init__(self, *arguments):
         self.dir = tempfile.TemporaryDirectory(prefix="vorkel-sim-")
-        self.log_path = Path(self.dir.name) / "simulator.log"
-        self.proc = SESSION.spawn([ARGS.simulator, "--log", SESSION.windows_path(self.log_path),
-                                   *map(str, arguments)])
-        if not wait_until(lambda: "ready" in self.log() or self.proc.poll() is not None, 20):
-            raise AssertionError("simulator did not get ready")
-        if self.proc.poll() is not None:
-            raise AssertionError("simulator ended at once: " + SESSION.output(self.proc))
-
-    def log(self):
-        try:
-            return self.log_path.read_text(errors="replace")
-        except FileNotFoundError:
-            return ""
-
-    def lines(self, word):
-        return [line.split() for line in self.log().splitlines() if f" {word}" in line]
-
-    def windows_pid(self):
-        return int(self.lines("ready")[0][-1])
+        super().__init__(SESSION, ARGS.simulator, arguments, self.dir.name)
 
     def close(self):
-        SESSION.stop(self.proc)
+        self.stop()
         self.dir.cleanup()
 
 
@@ -216,7 +199,6 @@ def main():
     global ARGS
     ARGS, rest = test_arguments()
     build = Path(ARGS.build).resolve()
-    ARGS.prefix = build / "wineprefix"
     ARGS.link_tests = build / "tests" / "tracking_link" / "tracking_link_tests.exe"
     ARGS.simulator = build / "tools" / "win" / "tracking_simulator.exe"
     ARGS.probe = build / "tools" / "win" / "tracking_probe.exe"

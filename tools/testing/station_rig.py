@@ -1,22 +1,25 @@
-"""The whole station under Wine: vorkelDDE.exe, the simulated tracking program serving it over
-DDE, and the simulated rotor controller on a pty as COM1. For end-to-end tests and the demo.
+"""The whole station under Wine, for end-to-end tests, tools and the demo: a Wine session
+(wine_session.py) with the simulated rotor controller on a pty as COM1, the simulated tracking
+program serving over DDE, and vorkelDDE.exe, looked at and worked through the session's window
+probe and the station's instruments.
 
 Usage:
     with StationRig(build_dir, tracker=["--pass", "AO-7"]) as rig:
         rig.start_station()
-        rig.press(form1.CHK_UPDATE)
+        rig.press("chk_update")
         rig.line.wait_for(rig.line.commands)
 Everything started is ended when the block ends.
 """
 
 import json
 import subprocess
-import time
+import tempfile
 from collections.abc import Mapping
 from pathlib import Path
 
-from rotor_rig import RotorRig
-from wine_session import wait_until
+from rotor_line import RotorLine
+from tracking_simulator import TrackingSimulator
+from wine_session import WineSession, wait_until
 
 TITLE = "Driver DDE VORKEL v1.0"
 ERROR_TEXT = "Un error ha ocurrido..."
@@ -25,13 +28,14 @@ FAILURE_TITLE = ERROR_TEXT + " - " + TITLE
 
 # The about box's; its title is matched by its ASCII start.
 BOX_TITLE = "Informaci"
+ROTOR_PORT = 1
 
 
 class ControlIds(Mapping):
-    """Control ids by widget name for the window whose title holds `title`, as that window of the
-    running station reports its own widget table (window_probe ids): the exe is the one place
-    they are given. Learned on first use, from the rig that asks or else the latest rig whose
-    station runs, and then kept: every rig of a test program runs the same build."""
+    """Control ids by widget name for the window whose title holds `title`, as the running
+    station's instruments read them from that window's own table: the exe is the one place they
+    are given. Learned on first use, from the rig that asks or else the latest rig whose station
+    runs, and then kept: every rig of a test program runs the same build."""
 
     def __init__(self, title):
         self.title = title
@@ -39,7 +43,7 @@ class ControlIds(Mapping):
 
     def learn(self, rig):
         if self._ids is None:
-            code, out = rig.probe("ids", self.title)
+            code, out = rig.probe("ask", self.title, "ids")
             lines = out.strip().splitlines()
             if code != 0 or not lines or not lines[-1].startswith("{"):
                 raise RuntimeError(f"no widget table from the window titled {self.title!r} "
@@ -74,27 +78,34 @@ CAPTIONED = {TITLE: ["Label2", "Label3", "Label4", "Label5", "Opt_normal", "Opt_
 VK_TAB, VK_SPACE, VK_RETURN, VK_ESCAPE, VK_RIGHT = 0x09, 0x20, 0x0D, 0x1B, 0x27
 
 
-class StationRig:
-    """tracker_build: another build tree (the other bitness) whose tracking simulator serves the
-    station; by default the station's own."""
+class StationRig(WineSession):
+    """tracker: the simulated tracking program's arguments (None: none is started). tracker_build:
+    another build tree (the other bitness) whose tracking simulator serves the station; by
+    default the station's own. controller: how the simulated rotor controller reads the line
+    ("gs232", or "listen" to record only)."""
+
+    latest = None  # the latest rig whose station runs, for ControlIds
 
     def __init__(self, build_dir, tracker=("--pass", "AO-7"), display=None, prefix=None,
-                 wine_fonts=True, managed_windows=False, tracker_build=None):
-        self.build = Path(build_dir).resolve()
+                 wine_fonts=True, managed_windows=False, tracker_build=None,
+                 controller="gs232"):
+        super().__init__(build_dir, prefix=prefix, display=display, wine_fonts=wine_fonts,
+                         managed_windows=managed_windows)
         self.tracker_build = Path(tracker_build).resolve() if tracker_build else self.build
-        default_prefix = self.build / ("wineprefix" if wine_fonts else "wineprefix-without-fonts")
-        self.rotor = RotorRig(prefix or default_prefix, display=display, wine_fonts=wine_fonts,
-                              managed_windows=managed_windows)
         self.tracker_args = list(tracker) if tracker is not None else None
+        self.controller = controller
         self.tracker = None
         self.station = None
+        self.line = None
+        self._lines = []
         self._workdir = None
 
     # -- lifetime -------------------------------------------------------------------------
     def __enter__(self):
-        self.rotor.__enter__()
-        self._workdir = Path(subprocess.check_output(["mktemp", "-d"], text=True).strip())
+        super().__enter__()
+        self._workdir = Path(tempfile.mkdtemp(prefix="vorkel-rig-"))
         try:
+            self.new_line()
             if self.tracker_args is not None:
                 self.start_tracker(self.tracker_args)
         except BaseException:
@@ -102,57 +113,59 @@ class StationRig:
             raise
         return self
 
-    def __exit__(self, *exc):
-        self.close()
-
     def close(self):
         if StationRig.latest is self:
             StationRig.latest = None
-        self.rotor.close()
+        # Windows programs first, so none is left writing to a pty that is going away.
+        self.stop_programs()
+        if self.line is not None:
+            self.line.stop()
+        super().close()
+        for line in self._lines:
+            line.remove_files()
+        self._lines.clear()
         if self._workdir:
             subprocess.run(["rm", "-rf", str(self._workdir)])
             self._workdir = None
 
-    @property
-    def line(self):
-        return self.rotor.line
+    # -- the rotor controller -------------------------------------------------------------
+    def new_line(self, reset_on_open=None):
+        """Replaces the controller with a fresh one and points COM1 at it; reset_on_open as
+        RotorLine takes it."""
+        if self.line is not None:
+            self.line.stop()
+        self.line = RotorLine(self.controller, reset_on_open).start()
+        self._lines.append(self.line)
+        self.set_com_port(ROTOR_PORT, self.line.path)
+        return self.line
 
-    @property
-    def env(self):
-        return self.rotor.wine.env
+    def unplug(self):
+        """As an adapter pulled out: the controller and its pty go, and COM1 leads nowhere, so
+        that a held port fails at its next write and no new open finds another pty that took
+        the same number meanwhile. new_line() plugs a fresh one in. Returns the old line."""
+        line = self.line
+        line.kill()
+        self.point_port_at(None)
+        return line
 
-    def exe(self, name):
-        """A program of the station's build tree (the tracking simulator: of the tracker's)."""
-        build = self.tracker_build if name == "tracking_simulator" else self.build
-        for candidate in (build / "ui" / f"{name}.exe", build / "tools" / "win" / f"{name}.exe"):
-            if candidate.exists():
-                return candidate
-        raise FileNotFoundError(f"{name}.exe in {build}")
+    def point_port_at(self, unix_path):
+        """Points COM1 somewhere else (None: nowhere); new_line() points it back."""
+        self.set_com_port(ROTOR_PORT, unix_path)
 
     # -- the tracking program -------------------------------------------------------------
     def start_tracker(self, args):
         """Starts the simulated tracking program and waits until it serves."""
-        self.tracker_log = self._workdir / f"tracker-{time.monotonic_ns()}.log"
-        self.tracker = self.rotor.spawn(
-            [self.exe("tracking_simulator"), *args, "--log",
-             self.rotor.windows_path(self.tracker_log)], name="tracker")
-        if not wait_until(lambda: "ready" in self._tracker_text(), timeout=20):
-            raise RuntimeError("the tracking simulator did not become ready:\n" +
-                               self._tracker_text() + self.rotor.output(self.tracker))
+        self.tracker = TrackingSimulator(self, self.exe("tracking_simulator", self.tracker_build),
+                                         args, self._workdir)
+        return self.tracker
 
     def stop_tracker(self):
         if self.tracker is not None:
-            self.rotor.wine.stop(self.tracker)
-
-    def _tracker_text(self):
-        try:
-            return self.tracker_log.read_text(errors="replace")
-        except FileNotFoundError:
-            return ""
+            self.tracker.stop()
 
     def tracker_requests(self):
         """The simulated tracking program's log lines about requests."""
-        return [l for l in self._tracker_text().splitlines() if " request " in l]
+        return self.tracker.requests() if self.tracker is not None else []
 
     # -- the station ----------------------------------------------------------------------
     def serial_driver(self):
@@ -168,12 +181,15 @@ class StationRig:
         if driver is not None:
             env = {"LD_PRELOAD": str(self.serial_driver()), "VORKEL_SERIAL_DRIVER": driver}
         # Its debug output (the reasons of failures) is kept: see failure_reasons().
-        self.station = self.rotor.spawn([self.exe("vorkelDDE")], name="station",
-                                        wine_debug="-all,warn+seh", env=env)
+        self.station = self.spawn([self.exe("vorkelDDE")], name="station",
+                                  wine_debug="-all,warn+seh", env=env)
         if not wait_until(lambda: self.main_window(), timeout=timeout):
             raise RuntimeError("the station's window did not appear")
         StationRig.latest = self
         IDS.learn(self)  # now, while it surely answers: a test may hang it before a first use
+        # The instruments' first question loads them into the station and sets up what they
+        # keep: met now, before any figure is taken.
+        self.resources()
         return self.station
 
     def ids(self, title=TITLE):
@@ -184,29 +200,27 @@ class StationRig:
     def failure_reasons(self):
         """The lines the station wrote with OutputDebugString, as Wine 8 shows them (channel
         seh, level warn): one per change of the reason its title reports a failure for."""
-        text = self.rotor.output(self.station) if self.station is not None else ""
+        text = self.output(self.station) if self.station is not None else ""
         return [line[line.index("vorkelDDE: "):].rstrip('"').replace("\\n", "")
                 for line in text.splitlines() if ":OutputDebugString" in line]
 
     def station_pid(self):
         """The station's own Linux process, for /proc readings and signals."""
-        return self.rotor.wine.program_pid(self.station)
+        return self.program_pid(self.station)
 
     def tracker_pid(self):
-        return self.rotor.wine.program_pid(self.tracker)
+        return self.program_pid(self.tracker.proc)
 
     def station_running(self):
         return self.station is not None and self.station.poll() is None
 
     # -- looking and working --------------------------------------------------------------
-    def probe(self, *args, timeout=30):
-        argv = [self.exe("window_probe"), *map(str, args)]
-        code, out = self.rotor.run(argv, timeout=timeout)
-        if code != 0 and not out.strip():
-            # Wine itself failed to start the probe (seen on CI): the probe always says why it
-            # fails, so silence means it never ran. Once more.
-            code, out = self.rotor.run(argv, timeout=timeout)
-        return code, out
+    def answer(self, *args):
+        """The probe's one-line JSON answer to a question, or None when it has none."""
+        code, out = self.probe(*args)
+        lines = out.strip().splitlines()
+        return json.loads(lines[-1]) if code == 0 and lines and lines[-1].startswith("{") \
+            else None
 
     def windows(self):
         code, out = self.probe("windows")
@@ -234,19 +248,17 @@ class StationRig:
     def press(self, name, title=TITLE):
         return self.probe("press", title, self.ids(title).get(name, name))[0] == 0
 
-    def font(self, name):
-        code, out = self.probe("font", TITLE, self.ids()[name])
-        return json.loads(out.strip().splitlines()[-1])
+    def font(self, name, title=TITLE):
+        """A widget's font: weight and height as asked for, the face and the em height (pixels)
+        it is realized in, as the station's own process sees them."""
+        return self.answer("ask", title, "font", self.ids(title)[name])
 
     def face(self, name, title=TITLE):
-        """The face a widget's font is realized in, as the station's own process sees it."""
-        code, out = self.probe("face", title, self.ids(title)[name])
-        return json.loads(out.strip().splitlines()[-1])["face"]
+        return self.font(name, title)["face"]
 
     def caption(self, name, title=TITLE):
         """What a widget's caption takes and the room its widget leaves, in pixels."""
-        code, out = self.probe("caption", title, self.ids(title)[name])
-        return json.loads(out.strip().splitlines()[-1])
+        return self.answer("ask", title, "caption", self.ids(title)[name])
 
     def captions(self):
         """Face and caption measures of every captioned widget of both windows (the about
@@ -272,25 +284,29 @@ class StationRig:
     def icon(self):
         """The main window's icons: "shows" is "warning" when both are the system's warning
         sign, "own" when both are the station's own, "other" otherwise; the handles beside."""
-        code, out = self.probe("icon", TITLE)
-        return json.loads(out.strip().splitlines()[-1])
+        return self.answer("ask", TITLE, "icons")
+
+    def resources(self):
+        """What the station's process holds, as Windows and its instruments count it."""
+        return self.answer("resources", TITLE)
 
     def title_room(self, text):
         """The pixels text takes in the caption font, and the room the main window's title bar
         leaves for its title."""
-        code, out = self.probe("title", TITLE, text)
-        return json.loads(out.strip().splitlines()[-1])
+        return self.answer("title", TITLE, text)
 
     def keys(self, *vks, title=TITLE):
         return self.probe("keys", title, *vks)[0] == 0
 
     def focus(self, title=TITLE):
-        code, out = self.probe("focus", title)
-        return json.loads(out.strip().splitlines()[-1])
+        """The id of the widget with the keyboard focus, and whether the window is active; no
+        focus and not active while no such window is open."""
+        return self.answer("focus", title) or {"focus": None, "active": False}
 
     def click(self, x, y):
         return self.probe("click", x, y)[0] == 0
 
+    # -- what the screen shows ------------------------------------------------------------
     def screenshot(self, path):
         """The whole virtual screen as a PNG."""
         subprocess.run(["import", "-window", "root", "-depth", "8", str(path)], env=self.env,

@@ -82,15 +82,15 @@ class Watch:
     def __init__(self, rig, names=WATCHED, seconds=3600):
         self._rig = rig
         self._names = {rig.ids()[n]: n for n in names}
-        self.proc = rig.rotor.spawn(
-            [rig.exe("window_probe"), "watch", TITLE, seconds, *self._names], name="watch")
+        self.proc = rig.spawn([rig.exe("window_probe"), "watch", TITLE, seconds, *self._names],
+                              name="watch", env=rig.instruments_env())
         self._samples = None
 
     def samples(self):
         if self._samples is not None:
             return self._samples
         found = []
-        for line in self._rig.rotor.output(self.proc).splitlines():
+        for line in self._rig.output(self.proc).splitlines():
             if line.startswith("{"):
                 try:
                     found.append(Sample.parse(line, self._names))
@@ -101,7 +101,7 @@ class Watch:
     def stop(self):
         """Ends the watch; returns every sample taken."""
         if self._samples is None:
-            self._rig.rotor.wine.stop(self.proc)
+            self._rig.stop(self.proc)
             self._samples = self.samples()
         return self._samples
 
@@ -231,13 +231,12 @@ def wineserver_pid(prefix):
 def resources(rig):
     """What the station's process holds, seen from Windows (window probe and the station's own
     query) and from Linux (its process and the wineserver's)."""
-    code, out = rig.probe("resources", TITLE)
-    lines = [l for l in out.splitlines() if l.startswith("{")]
-    if code != 0 or not lines:
-        raise RuntimeError(f"no resource figures: {out!r}")
-    figures = {"windows": json.loads(lines[-1])}
+    windows = rig.resources()
+    if windows is None:
+        raise RuntimeError("no resource figures from the station")
+    figures = {"windows": windows}
     figures["station"] = linux_status(rig.station_pid())
-    server = wineserver_pid(rig.rotor.wine.prefix)
+    server = wineserver_pid(rig.prefix)
     figures["wineserver"] = linux_status(server) if server else None
     return figures
 

@@ -1,44 +1,47 @@
-"""A private Wine prefix with its own wineserver and display, for tests and the demo.
+"""The one way into Wine for tests, tools and the demo: a private prefix with its own wineserver,
+display and window probe. The loader of each program's bitness, the prefix, the virtual display,
+registry values and the probe are found here and nowhere else.
 
 Usage:
-    with WineSession(prefix) as wine:
-        wine.set_com_port(1, "/dev/pts/7")
+    with WineSession(build) as wine:
         proc = wine.spawn(["path/to/program.exe", "arg"])
+        code, out = wine.probe("windows")
         ...
 Everything started through the session is ended when the block ends.
 """
 
 import os
+import queue
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from pathlib import Path
 
 TOOLS = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(TOOLS / "release"))
+from pe_file import PeError, PeFile  # noqa: E402
+
 # Debian's two Wine loaders. Its `wine` command takes the 32-bit one whenever wine32 is
 # installed, and that one starts a 64-bit program in a process of its own (start.exe /exec):
 # the PID we spawned would not be the program's, for /proc readings or for ending it. So each
 # program goes straight to the loader of its own bitness.
 WINE64 = Path("/usr/lib/wine/wine64")
 WINE32 = Path("/usr/lib/wine/wine")
+# The probe's line that ends each answer: "\x1e CODE".
+END_OF_ANSWER = "\x1e "
+PROBE_TIMEOUT = 60
 
 
 def exe_bits(program):
     """32 or 64 from a Windows program's PE header; None for a name that is no file (Wine's own
-    programs, such as reg or taskkill)."""
+    programs, such as reg) or no Windows program."""
     try:
-        with open(program, "rb") as exe:
-            head = exe.read(4096)
-    except OSError:
+        return PeFile.read(program).bits
+    except (OSError, PeError, ValueError, IndexError):
         return None
-    if head[:2] != b"MZ" or len(head) < 64:
-        return None
-    pe = int.from_bytes(head[60:64], "little")
-    if head[pe:pe + 4] != b"PE\0\0":
-        return None
-    return {0x14C: 32, 0x8664: 64}.get(int.from_bytes(head[pe + 4:pe + 6], "little"))
 
 
 def loader_for(program):
@@ -49,7 +52,16 @@ def loader_for(program):
 
 
 class WineSession:
-    def __init__(self, prefix, display=None, wine_fonts=True, managed_windows=False):
+    """build: the Windows build tree whose programs the session runs; its window probe serves
+    the session, and its prefix (build/wineprefix, or build/wineprefix-without-fonts) is used
+    unless another is given. display: an X display to use (the demo's, on the user's screen);
+    by default the session has a virtual screen of its own."""
+
+    def __init__(self, build=None, prefix=None, display=None, wine_fonts=True,
+                 managed_windows=False):
+        self.build = Path(build).resolve() if build else None
+        if prefix is None:
+            prefix = self.build / ("wineprefix" if wine_fonts else "wineprefix-without-fonts")
         self.prefix = Path(prefix).resolve()
         # On a screen without a window manager (ours), windows are left to Wine alone: it
         # draws their title bars, and no configure events from a manager that is not there
@@ -58,13 +70,15 @@ class WineSession:
         self.managed_windows = managed_windows
         # Without them the prefix is as a user's may be: "MS Sans Serif" is not Wine's own face.
         self.wine_fonts = wine_fonts
-        self.env = dict(os.environ)
+        self.env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         if display:
             self.env["DISPLAY"] = display
         self._xvfb = None
         self._children = []
+        self._probe = None
+        self._answers = None
         self._logdir = Path(tempfile.mkdtemp(prefix="vorkel-wine-"))
 
     # -- lifetime -------------------------------------------------------------------------
@@ -76,7 +90,13 @@ class WineSession:
             if not self.env.get("DISPLAY"):
                 self._start_xvfb()
             self._start_persistent_server()
-            self._set_window_management()
+            if self.build is not None:
+                # Read by Wine as each program starts: set before the first one.
+                key = r"HKCU\Software\Wine\X11 Driver"
+                if self.managed_windows:
+                    self.set_registry(key, "Managed", None)
+                else:
+                    self.set_registry(key, "Managed", "N")
         except BaseException:
             self.close()  # no Xvfb left behind
             raise
@@ -100,17 +120,14 @@ class WineSession:
                 subprocess.run(["wineserver", "-w"], env=self.env)
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
 
-    def _set_window_management(self):
-        key = r"HKCU\Software\Wine\X11 Driver"
-        change = (["add", key, "/v", "Managed", "/d", "N", "/f"] if not self.managed_windows
-                  else ["delete", key, "/v", "Managed", "/f"])
-        subprocess.run([loader_for("reg"), "reg", *change], env=self.env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
     def __exit__(self, *exc):
         self.close()
 
     def close(self):
+        if self._probe is not None:
+            self._probe.kill()
+            self._probe.wait()
+            self._probe = None
         for proc in self._children:
             if proc.poll() is None:
                 proc.kill()
@@ -140,6 +157,16 @@ class WineSession:
         self.env["DISPLAY"] = ":" + number
 
     # -- programs -------------------------------------------------------------------------
+    def exe(self, name, build=None):
+        """A Windows program of the build tree (or of another one)."""
+        build = Path(build) if build else self.build
+        for folder in ("ui", "tools/win", "tests/instruments", "tests/rotor_port",
+                       "tests/tracking_link", "tests/about_box"):
+            candidate = build / folder / f"{name}.exe"
+            if candidate.exists():
+                return candidate
+        raise FileNotFoundError(f"{name}.exe in {build}")
+
     def spawn(self, argv, name=None, wine_debug=None, env=None):
         """Starts a Windows program; its output goes to a file (see output()). wine_debug
         replaces WINEDEBUG for it, e.g. "warn+seh" for its OutputDebugString lines; env adds
@@ -184,9 +211,9 @@ class WineSession:
                     continue
         return max(found)[1] if found else None
 
-    def run(self, argv, timeout=60):
+    def run(self, argv, timeout=60, env=None):
         """Runs a Windows program to its end; returns (exit code, output text)."""
-        proc = self.spawn(argv)
+        proc = self.spawn(argv, env=env)
         try:
             proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -195,7 +222,7 @@ class WineSession:
         return proc.returncode, self.output(proc)
 
     def stop_programs(self, timeout=5):
-        """Ends every Windows program the session started; the session itself goes on."""
+        """Ends every Windows program the session started but its probe; the session goes on."""
         for proc in self._children:
             self.stop(proc, timeout)
 
@@ -212,38 +239,81 @@ class WineSession:
                 proc.kill()
                 proc.wait()
 
-    # -- devices --------------------------------------------------------------------------
+    # -- the probe ------------------------------------------------------------------------
+    def probe(self, *args, timeout=PROBE_TIMEOUT):
+        """One question to the session's window probe (tools/win/window_probe.cpp), which runs
+        for the whole session: (exit code, output text) as one run of it would give them."""
+        if self._probe is None or self._probe.poll() is not None:
+            self._start_probe()
+        line = "\t".join(map(str, args)) + "\n"
+        self._probe.stdin.write(line.encode("utf-8"))
+        self._probe.stdin.flush()
+        out = []
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                text = self._answers.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                self._probe.kill()  # a probe that hangs is of no use for the next question
+                raise RuntimeError(f"the window probe did not answer {args!r} within {timeout} s")
+            if text is None:
+                raise RuntimeError(f"the window probe ended while answering {args!r}:\n" +
+                                   "".join(out))
+            if text.startswith(END_OF_ANSWER):
+                return int(text[len(END_OF_ANSWER):]), "".join(out)
+            out.append(text)
+
+    def instruments_env(self):
+        """What a window probe needs to ask the station's instruments (tests/instruments)."""
+        instruments = self.build / "tests" / "instruments" / "station_instruments.dll"
+        return {"VORKEL_INSTRUMENTS": self.windows_path(instruments)} if instruments.exists() \
+            else {}
+
+    def _start_probe(self):
+        env = dict(self.env, WINELOADER=loader_for(self.exe("window_probe")),
+                   **self.instruments_env())
+        # Its answers are read line by line, never to the end: Wine hands the probe's output on
+        # to the helpers it starts, which may keep it open after the probe has gone.
+        self._probe = subprocess.Popen(
+            [loader_for(self.exe("window_probe")), str(self.exe("window_probe")), "serve"],
+            env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        answers = queue.Queue()
+
+        def read(stream):
+            for raw in iter(stream.readline, b""):
+                answers.put(raw.decode("utf-8", "replace").replace("\r", ""))
+            answers.put(None)
+
+        threading.Thread(target=read, args=(self._probe.stdout,), daemon=True).start()
+        self._answers = answers
+
+    # -- the registry and the devices -----------------------------------------------------
+    def set_registry(self, key, name, value):
+        """Sets a value of the prefix's registry: a DWORD for an int, a text for a str; None
+        deletes it."""
+        if value is None:
+            args = ("reg", "delete", key, name)
+        elif isinstance(value, int):
+            args = ("reg", "add", key, name, "dword", value)
+        else:
+            args = ("reg", "add", key, name, "text", value)
+        code, out = self.probe(*args)
+        if code != 0:
+            raise RuntimeError(f"could not set {key}\\{name}: {out}")
+
     def set_com_port(self, number, unix_path):
         """Points COMn at a Unix device (a pty), or at nothing when unix_path is None.
 
         Wine's mount manager rebuilds dosdevices/comN from the registry when the wineserver
         starts, so both the registry value and the link are set.
         """
-        key = r"HKLM\Software\Wine\Ports"
-        name = f"COM{number}"
-        if unix_path is None:
-            subprocess.run([loader_for("reg"), "reg", "delete", key, "/v", name, "/f"],
-                           env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        else:
-            subprocess.run([loader_for("reg"), "reg", "add", key, "/v", name, "/d", str(unix_path),
-                            "/f"], env=self.env, check=True, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
+        self.set_registry(r"HKLM\Software\Wine\Ports", f"COM{number}",
+                          None if unix_path is None else str(unix_path))
         link = self.prefix / "dosdevices" / f"com{number}"
         if link.is_symlink() or link.exists():
             link.unlink()
         if unix_path is not None:
             link.symlink_to(unix_path)
-
-    def com_port(self, number):
-        """The Unix device the registry gives for COMn, or None when it names none."""
-        code, out = self.run(["reg", "query", r"HKLM\Software\Wine\Ports", "/v", f"COM{number}"])
-        if code != 0:
-            return None
-        for line in out.splitlines():
-            fields = line.split(None, 2)
-            if len(fields) == 3 and fields[0].upper() == f"COM{number}" and fields[1] == "REG_SZ":
-                return fields[2].strip()
-        return None
 
     @staticmethod
     def windows_path(unix_path):

@@ -1,69 +1,65 @@
 // Looks at and works the windows of another program, for tests run under Wine: finds a window by
-// a piece of its title, lists its widgets, reads fonts through the station's test query, clicks,
-// types.
+// a piece of its title, lists its widgets, clicks, types, and asks the station's instruments.
 //
+//   window_probe.exe serve                      commands from standard input, one a line, their
+//                                               arguments separated by tabs; after each command's
+//                                               output a line "\x1e CODE" with its exit code
 //   window_probe.exe windows                    top-level windows, one JSON object a line
 //   window_probe.exe widgets TITLE              the widgets of the window whose title holds TITLE
-//   window_probe.exe ids TITLE                  the control ids of its widgets by name, as the
-//                                               window's own widget table gives them
-//   window_probe.exe font TITLE ID              weight and pixel height of a widget's font
-//   window_probe.exe face TITLE ID              the face a widget's font is realized in
-//   window_probe.exe caption TITLE ID           the pixels a widget's caption takes in its font,
-//                                               and the room the widget leaves for it
 //   window_probe.exe press TITLE ID [N [MS]]    a button press as the button itself sends it;
 //                                               N presses MS milliseconds apart (default 1, 0)
 //   window_probe.exe click X Y                  a real mouse click at screen coordinates
 //   window_probe.exe keys TITLE VK [VK...]      brings the window forward and types virtual keys
 //   window_probe.exe focus TITLE                the id of the widget with the keyboard focus
 //   window_probe.exe close TITLE                the title bar's close button (SC_CLOSE)
+//   window_probe.exe endsession TITLE [UNIX]    the end of the Windows session as Windows tells a
+//                                               window: WM_QUERYENDSESSION, then (at UNIX seconds
+//                                               if given) WM_ENDSESSION, both sent; prints when
+//                                               the latter was sent and when it was answered
 //   window_probe.exe resize TITLE WIDTH HEIGHT  outer size in pixels
 //   window_probe.exe move TITLE X Y             outer top-left corner on the screen
 //   window_probe.exe origin TITLE               the client area's top-left corner on the screen
 //   window_probe.exe at X Y                     the top-level window seen at a screen point
 //   window_probe.exe minimize|restore TITLE
 //   window_probe.exe ping TITLE                 how long the window takes to answer (WM_NULL)
-//   window_probe.exe icon TITLE                 the icons the window shows (small and big), its
-//                                               class's and the system's warning sign, as its
-//                                               process has them, and which of the two it shows
 //   window_probe.exe title TITLE TEXT           the pixels TEXT takes in the caption font, and
 //                                               the room Wine's title bar leaves for the title
+//   window_probe.exe reg add KEY NAME dword|text VALUE, reg delete KEY NAME
+//                                               a registry value of the session's prefix
+// With the station's instruments (tests/instruments, a DLL named by VORKEL_INSTRUMENTS, which
+// the probe hooks into the station's window thread):
+//   window_probe.exe ask TITLE QUERY [ID]       the instruments' answer: ids (control ids by
+//                                               name), font ID, caption ID, icons, memory
+//   window_probe.exe resources TITLE            what the window's process holds (see below)
 //   window_probe.exe watch TITLE SECONDS [ID...]
 //                                               every 100 ms one JSON line: whether the window
 //                                               answers and how fast, its title, the icon it
-//                                               shows, Label1's weight and the widgets' texts
-//   window_probe.exe resources TITLE            what the window's process holds (see below)
-//   window_probe.exe endsession TITLE [UNIX]    the end of the Windows session as Windows tells a
-//                                               window: WM_QUERYENDSESSION, then (at UNIX seconds
-//                                               if given) WM_ENDSESSION, both sent; prints when
-//                                               the latter was sent and when it was answered
-//   window_probe.exe stray TITLE ID N           what any program may send: WM_APP+1 to +4, and
-//                                               N face queries whose answers nobody collects;
-//                                               prints what was answered
+//                                               shows, the first widget's font weight (Label1's)
+//                                               and the widgets' texts
 // resources prints the process's handles and threads (from the system's process list), its
-// windows, and what the station's own query answers: heap bytes and blocks in use, GDI and USER
-// objects (-1 where nothing answers or the figure cannot be counted).
+// windows, GDI and USER objects where the system counts them, and what the instruments read
+// inside it: heap bytes and blocks in use, and GDI objects under Wine (-1 where a figure cannot
+// be counted).
 // Exit code 0 on success, 2 when the window or widget is not there, 1 on bad arguments, 3 when
-// a pinged window does not answer within 1.5 s.
+// a pinged window or the instruments do not answer within 1.5 s.
 #include <windows.h>
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
 
-#include "ui/form1_layout.h"
-#include "ui/test_queries.h"
+#include "tools/win/tool_handles.h"
 #include "win/gdi_guards.h"
 #include "win/handles.h"
 #include "win/text_conversion.h"
 
 namespace {
 
-using vorkel::ui::TestQuery;
-using vorkel::ui::testQueryMessage;
-constexpr int kLabel1 = vorkel::ui::form1::kLabel1;
 // A window that takes longer than this to answer counts as hung.
 constexpr UINT kAnswerMilliseconds = 1500;
 
@@ -232,134 +228,52 @@ HWND widgetOf(HWND window, int id) {
     return search.found;
 }
 
-// The station's answer to a resources query, or -1 when it gives none.
-long long askStation(HWND window, WPARAM figure) {
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, testQueryMessage(TestQuery::resources), figure, 0, SMTO_NORMAL,
-                             kAnswerMilliseconds, &answer)) {
-        return -1;
-    }
-    return static_cast<long long>(static_cast<LONG_PTR>(answer));
-}
+// The station's instruments, loaded once: their answer to a query, in JSON; empty when there is
+// none (no instruments, no hook, no answer in time).
+using AskInstruments = int (*)(HWND, const char*, int, char*, int, unsigned);
 
-// A text answer (a face, a widget table) arrives as WM_COPYDATA at a message-only window of ours
-// while we wait for the query, from the window we asked and no other.
-struct TextAnswer {
-    HWND from = nullptr;
-    ULONG_PTR kind = 0;
-    std::wstring text;
-    bool arrived = false;
-};
-
-LRESULT CALLBACK receiveText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* answer = reinterpret_cast<TextAnswer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message != WM_COPYDATA || answer == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (data == nullptr || data->dwData != answer->kind ||
-        reinterpret_cast<HWND>(wParam) != answer->from || data->cbData % sizeof(wchar_t) != 0 ||
-        (data->cbData != 0 && data->lpData == nullptr)) {
-        return FALSE;
-    }
-    answer->text.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
-    answer->arrived = true;
-    return TRUE;
-}
-
-// Sends query (with wParam) to window and collects the text it answers with, of the given kind.
-bool askTextAnswer(HWND window, TestQuery query, WPARAM wParam, ULONG_PTR kind,
-                   std::wstring& text) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = receiveText;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VorkelProbeTextAnswer";
-    RegisterClassW(&wc);
-    HWND receiver = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    wc.hInstance, nullptr);
-    if (receiver == nullptr) {
-        return false;
-    }
-    TextAnswer answer;
-    answer.from = window;
-    answer.kind = kind;
-    SetWindowLongPtrW(receiver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer));
-    DWORD_PTR taken = 0;
-    SendMessageTimeoutW(window, testQueryMessage(query), wParam, reinterpret_cast<LPARAM>(receiver),
-                        SMTO_ABORTIFHUNG, 2000, &taken);
-    DestroyWindow(receiver);
-    text = answer.text;
-    return answer.arrived && taken != 0;
-}
-
-bool askFace(HWND window, int id, std::wstring& face) {
-    return askTextAnswer(window, TestQuery::face, static_cast<WPARAM>(id), vorkel::ui::kFaceAnswer,
-                         face);
-}
-
-// The window's own widget table as one JSON object, control ids by name; false when the window
-// gave none.
-bool askWidgetIds(HWND window, std::string& out) {
-    std::wstring rows;
-    if (!askTextAnswer(window, TestQuery::widgets, 0, vorkel::ui::kWidgetsAnswer, rows)) {
-        return false;
-    }
-    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about operator+ on strings.
-    out.clear();
-    out.push_back('{');
-    for (std::size_t start = 0; start < rows.size();) {
-        std::size_t end = rows.find(L'\n', start);
-        end = end == std::wstring::npos ? rows.size() : end;
-        const std::wstring row = rows.substr(start, end - start);
-        const std::size_t tab = row.find(L'\t');
-        if (tab == std::wstring::npos) {
-            return false;
+AskInstruments instruments() {
+    static const AskInstruments ask = []() -> AskInstruments {
+        wchar_t path[MAX_PATH] = {};
+        if (GetEnvironmentVariableW(L"VORKEL_INSTRUMENTS", path, MAX_PATH) == 0) {
+            return nullptr;
         }
-        if (out.size() > 1) {
-            out.push_back(',');
-        }
-        out.append(json(row.substr(0, tab)));
-        out.push_back(':');
-        out.append(std::to_string(_wtoi(row.c_str() + tab + 1)));
-        start = end + 1;
-    }
-    out.push_back('}');
-    return true;
+        const HMODULE module = LoadLibraryW(path);  // kept until the probe ends
+        return module ? reinterpret_cast<AskInstruments>(
+                            reinterpret_cast<void*>(GetProcAddress(module, "instrumentsAsk")))
+                      : nullptr;
+    }();
+    return ask;
 }
 
-// The messages any program may send a window, and face queries from an asker that takes no
-// answer: none must be answered as a query, none may leave anything behind.
-int stray(HWND window, int id, int count) {
-    std::string answers;
-    for (UINT message = WM_APP + 1; message <= WM_APP + 4; ++message) {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutW(window, message, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 2000,
-                            &answer);
-        if (!answers.empty()) {
-            answers += ',';
-        }
-        answers += std::to_string(answer);
+std::string askInstruments(HWND window, const char* query, int argument = 0) {
+    const AskInstruments ask = instruments();
+    if (ask == nullptr) {
+        return {};
     }
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;  // takes nothing: WM_COPYDATA gets FALSE
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VorkelProbeDeaf";
-    RegisterClassW(&wc);
-    HWND deaf = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                wc.hInstance, nullptr);
-    int taken = 0;
-    for (int k = 0; k < count && deaf != nullptr; ++k) {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutW(window, testQueryMessage(TestQuery::face), static_cast<WPARAM>(id),
-                            reinterpret_cast<LPARAM>(deaf), SMTO_ABORTIFHUNG, 2000, &answer);
-        taken += answer != 0 ? 1 : 0;
+    std::string answer(1 << 16, '\0');
+    const int length = ask(window, query, argument, answer.data(), static_cast<int>(answer.size()),
+                           kAnswerMilliseconds);
+    answer.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return answer;
+}
+
+// One number of a flat JSON answer, or fallback.
+long long figureOf(const std::string& answer, const std::string& name, long long fallback) {
+    const std::string key = "\"" + name + "\":";
+    const std::size_t at = answer.find(key);
+    return at == std::string::npos ? fallback
+                                   : std::strtoll(answer.c_str() + at + key.size(), nullptr, 10);
+}
+
+std::string stringOf(const std::string& answer, const std::string& name) {
+    const std::string key = "\"" + name + "\":\"";
+    const std::size_t at = answer.find(key);
+    if (at == std::string::npos) {
+        return {};
     }
-    if (deaf != nullptr) {
-        DestroyWindow(deaf);
-    }
-    std::printf("{\"app_answers\":[%s],\"faces_taken\":%d,\"faces_sent\":%d}\n", answers.c_str(),
-                taken, deaf != nullptr ? count : 0);
-    return 0;
+    const std::size_t from = at + key.size();
+    return answer.substr(from, answer.find('"', from) - from);
 }
 
 struct WindowCount {
@@ -421,65 +335,31 @@ bool processCounts(DWORD pid, unsigned long& handles, unsigned long& threads) {
     }
 }
 
+// GDI and USER objects as the system counts them for another process; -1 where it does not
+// (Wine answers 0 for both).
+long long guiObjects(DWORD pid, DWORD which) {
+    const vorkel::win::UniqueKernelHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    const DWORD counted = process ? GetGuiResources(process.get(), which) : 0;
+    return counted != 0 ? static_cast<long long>(counted) : -1;
+}
+
 int resources(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     unsigned long handles = 0;
     unsigned long threads = 0;
     const bool counted = processCounts(pid, handles, threads);
-    // Figures 0 to 3 of the station's query: heap bytes, heap blocks, GDI and USER objects.
+    // Heap use, and GDI objects where the system does not count them, only from inside.
+    const std::string inside = askInstruments(window, "memory");
+    const long long gdi = guiObjects(pid, GR_GDIOBJECTS);
     std::printf(
         "{\"pid\":%lu,\"handles\":%ld,\"threads\":%ld,\"windows\":%d,\"heap_bytes\":%lld,"
         "\"heap_blocks\":%lld,\"gdi_objects\":%lld,\"user_objects\":%lld}\n",
         pid, counted ? long(handles) : -1L, counted ? long(threads) : -1L, windowsOf(pid),
-        askStation(window, 0), askStation(window, 1), askStation(window, 2), askStation(window, 3));
-    return 0;
-}
-
-// The icon the window shows, its own or the warning sign (kShownIcon, kOwnIcon, kWarningIcon),
-// small or big, as the station's process has them; 0 when it does not answer.
-UINT_PTR askIcon(HWND window, WPARAM which, LPARAM kind) {
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, testQueryMessage(TestQuery::icon), which, kind, SMTO_NORMAL,
-                        kAnswerMilliseconds, &answer);
-    return answer;
-}
-
-UINT_PTR shownIcon(HWND window, WPARAM which) {
-    return askIcon(window, which, vorkel::ui::kShownIcon);
-}
-
-// "warning" when both of the window's icons are the system's warning sign, "own" when both are
-// the station's own (none set shows the class's), "other" for anything else.
-std::string iconKind(HWND window) {
-    const UINT_PTR small = shownIcon(window, ICON_SMALL);
-    const UINT_PTR big = shownIcon(window, ICON_BIG);
-    const UINT_PTR warningSmall = askIcon(window, ICON_SMALL, vorkel::ui::kWarningIcon);
-    const UINT_PTR warningBig = askIcon(window, ICON_BIG, vorkel::ui::kWarningIcon);
-    if (warningSmall != 0 && warningBig != 0 && small == warningSmall && big == warningBig) {
-        return "warning";
-    }
-    const UINT_PTR ownSmall = askIcon(window, ICON_SMALL, vorkel::ui::kOwnIcon);
-    const UINT_PTR ownBig = askIcon(window, ICON_BIG, vorkel::ui::kOwnIcon);
-    const bool own = ownSmall != 0 && ownBig != 0 && (small == 0 || small == ownSmall) &&
-                     (big == 0 || big == ownBig);
-    return own ? "own" : "other";
-}
-
-int icons(HWND window) {
-    using vorkel::ui::kOwnIcon;
-    using vorkel::ui::kWarningIcon;
-    std::printf(
-        "{\"small\":%llu,\"big\":%llu,\"own\":[%llu,%llu],\"warning\":[%llu,%llu],"
-        "\"shows\":\"%s\"}\n",
-        static_cast<unsigned long long>(shownIcon(window, ICON_SMALL)),
-        static_cast<unsigned long long>(shownIcon(window, ICON_BIG)),
-        static_cast<unsigned long long>(askIcon(window, ICON_SMALL, kOwnIcon)),
-        static_cast<unsigned long long>(askIcon(window, ICON_BIG, kOwnIcon)),
-        static_cast<unsigned long long>(askIcon(window, ICON_SMALL, kWarningIcon)),
-        static_cast<unsigned long long>(askIcon(window, ICON_BIG, kWarningIcon)),
-        iconKind(window).c_str());
-    return 0;
+        figureOf(inside, "heap_bytes", -1), figureOf(inside, "heap_blocks", -1),
+        gdi >= 0 ? gdi : figureOf(inside, "gdi_objects", -1), guiObjects(pid, GR_USEROBJECTS));
+    return inside.empty() ? 3 : 0;
 }
 
 // The width of text in the caption font (the same for every program of the prefix), and the room
@@ -523,11 +403,11 @@ std::string sample(HWND window, const std::vector<int>& ids) {
     if (!askText(window, title)) {
         return out + ",\"answered\":false}";
     }
-    DWORD_PTR font = 0;
-    SendMessageTimeoutW(window, testQueryMessage(TestQuery::font), kLabel1, 0, SMTO_NORMAL,
-                        kAnswerMilliseconds, &font);
-    out += ",\"answered\":true,\"title\":" + json(title) + ",\"icon\":\"" + iconKind(window) +
-           "\"" + ",\"weight\":" + std::to_string(HIWORD(font)) + ",\"texts\":{";
+    const std::string font = ids.empty() ? std::string() : askInstruments(window, "font", ids[0]);
+    std::string icon = stringOf(askInstruments(window, "icons"), "shows");
+    out += ",\"answered\":true,\"title\":" + json(title) + ",\"icon\":\"" +
+           (icon.empty() ? "unknown" : icon) + "\"" +
+           ",\"weight\":" + std::to_string(figureOf(font, "weight", 0)) + ",\"texts\":{";
     std::wstring first;
     for (std::size_t k = 0; k < ids.size(); ++k) {
         std::wstring text;
@@ -593,6 +473,73 @@ void clickAt(int x, int y) {
     Sleep(100);
 }
 
+// A value of the prefix's registry under HKCU or HKLM ("HKCU\Control Panel\Desktop" as one
+// word): added as a DWORD or a text, or deleted (a value that is not there is no failure).
+int setRegistry(const std::wstring& verb, const std::wstring& path, const wchar_t* name,
+                const wchar_t* type, const wchar_t* value) {
+    const std::size_t slash = path.find(L'\\');
+    const std::wstring root = path.substr(0, slash);
+    const HKEY base = root == L"HKCU"   ? HKEY_CURRENT_USER
+                      : root == L"HKLM" ? HKEY_LOCAL_MACHINE
+                                        : nullptr;
+    const bool add = verb == L"add" && type != nullptr && value != nullptr;
+    if (base == nullptr || slash == std::wstring::npos || (!add && verb != L"delete")) {
+        return 1;
+    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(base, path.c_str() + slash + 1, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return 2;
+    }
+    LONG status = ERROR_SUCCESS;
+    if (!add) {
+        status = RegDeleteValueW(key, name);
+        status = status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+    } else if (std::wstring(type) == L"dword") {
+        const DWORD number = static_cast<DWORD>(_wtoi(value));
+        status = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                sizeof number);
+    } else {
+        status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : 2;
+}
+
+int run(int argc, wchar_t** argv);
+
+// One command a line from standard input (UTF-8, arguments separated by tabs), each answered by
+// its output and a line "\x1e CODE": one probe serves a whole Wine session, so that no question
+// costs the start of a Wine process.
+int serve() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    std::string pending;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(input, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        pending.append(buffer, read);
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            const std::wstring line = vorkel::win::wideFromUtf8(pending.substr(0, end));
+            pending.erase(0, end + 1);
+            std::vector<std::wstring> words{L"window_probe"};
+            for (std::size_t start = 0; start <= line.size();) {
+                const std::size_t tab = std::min(line.find(L'\t', start), line.size());
+                words.push_back(line.substr(start, tab - start));
+                start = tab + 1;
+            }
+            std::vector<wchar_t*> argv;
+            for (std::wstring& word : words) {
+                argv.push_back(word.data());
+            }
+            const int code = run(static_cast<int>(argv.size()), argv.data());
+            std::printf("\x1e %d\n", code);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 int run(int argc, wchar_t** argv) {
     if (argc < 2) {
         return 1;
@@ -617,6 +564,10 @@ int run(int argc, wchar_t** argv) {
     if (argc < 3) {
         return 1;
     }
+    if (command == L"reg" && argc >= 5) {
+        return setRegistry(argv[2], argv[3], argv[4], argc > 6 ? argv[5] : nullptr,
+                           argc > 6 ? argv[6] : nullptr);
+    }
     if (command == L"watch" && argc >= 4) {
         std::vector<int> ids;
         for (int k = 4; k < argc; ++k) {
@@ -633,13 +584,15 @@ int run(int argc, wchar_t** argv) {
         EnumChildWindows(window, printWidget, 0);
         return 0;
     }
-    if (command == L"ids") {
-        std::string ids;
-        if (!askWidgetIds(window, ids)) {
-            std::printf("no widget table from %s\n", json(argv[2]).c_str());
-            return 2;
+    if (command == L"ask" && argc >= 4) {
+        const std::string query = vorkel::win::utf8FromWide(argv[3]);
+        const std::string answer =
+            askInstruments(window, query.c_str(), argc > 4 ? _wtoi(argv[4]) : 0);
+        if (answer.empty()) {
+            std::printf("no answer from the instruments in %s\n", json(argv[2]).c_str());
+            return 3;
         }
-        std::printf("%s\n", ids.c_str());
+        std::printf("%s\n", answer.c_str());
         return 0;
     }
     if (command == L"focus") {
@@ -658,9 +611,6 @@ int run(int argc, wchar_t** argv) {
     }
     if (command == L"resources") {
         return resources(window);
-    }
-    if (command == L"icon") {
-        return icons(window);
     }
     if (command == L"title" && argc == 4) {
         return titleRoom(window, argv[3]);
@@ -721,36 +671,6 @@ int run(int argc, wchar_t** argv) {
         std::printf("no widget %ls\n", argv[3]);
         return 2;
     }
-    if (command == L"font") {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutW(window, testQueryMessage(TestQuery::font),
-                            static_cast<WPARAM>(_wtoi(argv[3])), 0, SMTO_ABORTIFHUNG, 2000,
-                            &answer);
-        std::printf("{\"weight\":%u,\"height\":%u}\n", HIWORD(answer), LOWORD(answer));
-        return 0;
-    }
-    if (command == L"face") {
-        std::wstring face;
-        const bool answered = askFace(window, _wtoi(argv[3]), face);
-        std::printf("{\"face\":%s}\n", json(face).c_str());
-        return answered ? 0 : 2;
-    }
-    if (command == L"caption") {
-        DWORD_PTR widths = 0;
-        DWORD_PTR heights = 0;
-        const auto id = static_cast<WPARAM>(_wtoi(argv[3]));
-        const UINT query = testQueryMessage(TestQuery::caption);
-        SendMessageTimeoutW(window, query, id, vorkel::ui::kCaptionWidths, SMTO_ABORTIFHUNG, 2000,
-                            &widths);
-        SendMessageTimeoutW(window, query, id, vorkel::ui::kCaptionHeights, SMTO_ABORTIFHUNG, 2000,
-                            &heights);
-        std::printf("{\"width\":%u,\"room\":%u,\"height\":%u,\"roomHeight\":%u}\n", LOWORD(widths),
-                    HIWORD(widths), LOWORD(heights), HIWORD(heights));
-        return 0;
-    }
-    if (command == L"stray") {
-        return stray(window, _wtoi(argv[3]), argc > 4 ? _wtoi(argv[4]) : 1);
-    }
     if (command == L"press") {
         const int count = argc > 4 ? _wtoi(argv[4]) : 1;
         const int gap = argc > 5 ? _wtoi(argv[5]) : 0;
@@ -768,7 +688,7 @@ int run(int argc, wchar_t** argv) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const int status = run(argc, argv);
+    const int status = argc == 2 && std::wstring(argv[1]) == L"serve" ? serve() : run(argc, argv);
     std::fflush(stdout);
     return status;
 }

@@ -1,12 +1,12 @@
 // What the process's heaps hold, walked block by block.
-#include "win/heap_use.h"
+#include "tests/instruments/heap_use.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
-namespace vorkel::win {
+namespace vorkel::testing {
 
 HeapUse heapInUse() {
     std::vector<HANDLE> heaps(64);
@@ -33,4 +33,4 @@ HeapUse heapInUse() {
     return use;
 }
 
-}  // namespace vorkel::win
+}  // namespace vorkel::testing

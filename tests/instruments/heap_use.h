@@ -1,9 +1,9 @@
-// What the process's heaps hold: the measure of leaks in the long-run tests.
+// What the process's heaps hold: the measure of leaks in the link's tests and the long runs.
 #pragma once
 
 #include <cstdint>
 
-namespace vorkel::win {
+namespace vorkel::testing {
 
 struct HeapUse {
     std::int64_t bytes = 0;   // in use, in all of the process's heaps
@@ -13,4 +13,4 @@ struct HeapUse {
 // Every heap, not only the process heap: the C runtime allocates from a heap of its own.
 HeapUse heapInUse();
 
-}  // namespace vorkel::win
+}  // namespace vorkel::testing

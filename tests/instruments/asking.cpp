@@ -1,0 +1,135 @@
+// The instruments' probe side: runs in the window probe, which loads this DLL. It sets the hook
+// on the station's window thread (Windows then loads the DLL into the station for it), posts a
+// query to one of the station's windows and waits for the answer.
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "tests/instruments/instruments_protocol.h"
+#include "win/unique_handle.h"
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    instrumentsHook(int code, WPARAM removal, LPARAM lParam);
+
+namespace vorkel::testing {
+namespace {
+
+struct HookTraits {
+    using Handle = HHOOK;
+    static Handle empty() { return nullptr; }
+    static void release(Handle hook) { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = win::UniqueHandle<HookTraits>;
+
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle empty() { return nullptr; }
+    static void release(Handle window) { DestroyWindow(window); }
+};
+using UniqueWindow = win::UniqueHandle<WindowTraits>;
+
+constexpr wchar_t kReceiverClass[] = L"VorkelInstrumentsAnswer";
+
+// What the receiver took: from whom it is awaited, and the text.
+struct Awaited {
+    HWND from = nullptr;
+    std::string text;
+    bool arrived = false;
+};
+Awaited awaited;
+
+LRESULT CALLBACK receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data == nullptr || data->dwData != kInstrumentsAnswer ||
+        reinterpret_cast<HWND>(wParam) != awaited.from || awaited.arrived ||
+        (data->cbData != 0 && data->lpData == nullptr)) {
+        return FALSE;
+    }
+    awaited.text.assign(static_cast<const char*>(data->lpData), data->cbData);
+    awaited.arrived = true;
+    return TRUE;
+}
+
+HMODULE thisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&instrumentsHook), &module);
+    return module;
+}
+
+// One hook per station thread, kept while the probe runs: the DLL stays loaded in the station
+// and its cost is met once, before any figure is taken.
+bool hooked(DWORD thread) {
+    static std::map<DWORD, UniqueHook> hooks;
+    if (hooks.count(thread) != 0) {
+        return true;
+    }
+    UniqueHook hook(SetWindowsHookExW(WH_GETMESSAGE, instrumentsHook, thisModule(), thread));
+    if (!hook) {
+        return false;
+    }
+    hooks.emplace(thread, std::move(hook));
+    return true;
+}
+
+HWND receiver() {
+    static UniqueWindow window = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = receive;
+        wc.hInstance = thisModule();
+        wc.lpszClassName = kReceiverClass;
+        RegisterClassW(&wc);
+        return UniqueWindow(CreateWindowExW(0, kReceiverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                            nullptr, wc.hInstance, nullptr));
+    }();
+    return window.get();
+}
+
+}  // namespace
+}  // namespace vorkel::testing
+
+// The answer to query (with its argument: a control id, or 0) from window, into answer (no
+// terminator); its length, or -1 when the hook cannot be set, -2 when no answer came within
+// timeoutMs, -3 when it does not fit.
+extern "C" __declspec(dllexport) int instrumentsAsk(HWND window, const char* query, int argument,
+                                                    char* answer, int capacity,
+                                                    unsigned timeoutMs) {
+    using namespace vorkel::testing;
+    const UINT message = instrumentsQueryMessage(query);
+    const HWND to = receiver();
+    if (message == 0 || to == nullptr || !hooked(GetWindowThreadProcessId(window, nullptr))) {
+        return -1;
+    }
+    awaited = Awaited{window, {}, false};
+    if (!PostMessageW(window, message, static_cast<WPARAM>(argument),
+                      reinterpret_cast<LPARAM>(to))) {
+        return -2;
+    }
+    const DWORD start = GetTickCount();
+    while (!awaited.arrived) {
+        MSG pending;
+        while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&pending);
+            DispatchMessageW(&pending);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (awaited.arrived || elapsed >= timeoutMs) {
+            break;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+    }
+    if (!awaited.arrived) {
+        return -2;
+    }
+    if (awaited.text.size() > static_cast<std::size_t>(capacity)) {
+        return -3;
+    }
+    std::memcpy(answer, awaited.text.data(), awaited.text.size());
+    return static_cast<int>(awaited.text.size());
+}
