@@ -158,21 +158,26 @@ class AboutBoxUnderWine(unittest.TestCase):
         self.assertEqual(code, 0, out)
         self.assertIn("at 96 DPI", out)
 
-    def test_in_process_places_and_fonts_at_144_dpi(self):
+    def test_in_process_places_and_fonts_at_120_and_144_dpi(self):
+        """The laptops' 125 % and 150 %: the box's places and fonts are worked out at 144 DPI,
+        the sizes every font of both windows is drawn at are checked at both."""
         key = r"HKCU\Control Panel\Desktop"
 
         def reg(*argv):
             subprocess.run(["wine", "reg", *argv], env=self.rig.env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
 
-        reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
-        try:
-            code, out = self.rig.rotor.run([ARGS.box_tests, "--gtest_filter=*Places*:*Fonts*"],
-                                           timeout=120)
-        finally:
-            reg("delete", key, "/v", "LogPixels", "/f")
-        self.assertEqual(code, 0, out)
-        self.assertIn("at 144 DPI", out)
+        cases = {120: "*FontsOfBothWindows*", 144: "*Places*:*Fonts*"}
+        for dpi, selection in cases.items():
+            with self.subTest(dpi=dpi):
+                reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+                try:
+                    code, out = self.rig.rotor.run(
+                        [ARGS.box_tests, f"--gtest_filter={selection}"], timeout=120)
+                finally:
+                    reg("delete", key, "/v", "LogPixels", "/f")
+                self.assertEqual(code, 0, out)
+                self.assertIn(f"widget fonts at {dpi} DPI", out)
 
     def test_one_box_and_a_fresh_one_after_each_way_of_closing(self):
         station = self.start_station()
