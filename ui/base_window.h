@@ -36,7 +36,7 @@ class BaseWindow {
 
   protected:
     explicit BaseWindow(std::span<const Widget> table)
-        : table_(table), dpi_(systemDpi()), fonts_(widgetFace(), dpi_) {}
+        : table_(table), dpi_(systemDpi()), fonts_(widgetFaces(), dpi_) {}
     ~BaseWindow() = default;
 
     // Once per program, whichever window asks first.

@@ -27,19 +27,38 @@ struct FontSpec {
     }
 };
 
+// The height of a size's characters in pixels at a DPI: what a font of that size asks for.
+int pixelsOf(FontSpec spec, int dpi);
+
 UniqueFont makeFont(const std::wstring& face, FontSpec spec, int dpi);
 
 // The face a font is realized in: what the system drew it with, not what was asked for.
 std::wstring realizedFace(HDC dc, HFONT font);
 
-// Creates each font once per window, in one face, and keeps it for the window's life.
+// The height in pixels a font's characters are realized at: a face that lacks the size asked
+// for is drawn at one it has.
+int realizedPixels(HDC dc, HFONT font);
+
+// The faces the widgets' texts are drawn in: one face, and another for each size that face
+// cannot be drawn at.
+struct WidgetFaces {
+    std::wstring face;
+    std::map<int, std::wstring> bySize;  // by centipoints, regular and bold alike
+
+    const std::wstring& faceFor(FontSpec spec) const {
+        const auto found = bySize.find(spec.centipoints);
+        return found == bySize.end() ? face : found->second;
+    }
+};
+
+// Creates each font once per window, in its size's face, and keeps it for the window's life.
 class FontCache {
   public:
-    FontCache(std::wstring face, int dpi) : face_(std::move(face)), dpi_(dpi) {}
+    FontCache(WidgetFaces faces, int dpi) : faces_(std::move(faces)), dpi_(dpi) {}
     HFONT get(FontSpec spec);
 
   private:
-    std::wstring face_;
+    WidgetFaces faces_;
     int dpi_;
     std::map<FontSpec, UniqueFont> fonts_;
 };

@@ -1,9 +1,11 @@
-// Picks the widgets' face by measuring every window's captions in each candidate face.
+// Picks the widgets' faces by measuring every window's captions in each candidate face, and
+// each size in the face chosen.
 #include "ui/widget_face.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "ui/caption_fit.h"
@@ -78,38 +80,98 @@ int CALLBACK collectSansSerif(const LOGFONTW* font, const TEXTMETRICW*, DWORD, L
     return 1;
 }
 
-}  // namespace
-
-std::wstring chooseWidgetFace(HDC dc, int dpi) {
-    const UniqueFont design = makeFont(kDesignFace, FontSpec{}, dpi);
-    const std::wstring realized = realizedFace(dc, design.get());
-    if (realized == kDesignFace || realized == L"Microsoft Sans Serif") {
-        return kDesignFace;  // Windows, or Wine with its own fonts: the layout's own face
-    }
-    std::set<std::wstring> faces{realized};
+std::set<std::wstring> sansSerifFaces(HDC dc) {
+    std::set<std::wstring> faces;
     LOGFONTW all{};
     all.lfCharSet = DEFAULT_CHARSET;
     EnumFontFamiliesExW(dc, &all, collectSansSerif, reinterpret_cast<LPARAM>(&faces), 0);
-
-    const std::vector<Caption> measured = captions();
-    std::wstring best = realized;
-    Score bestScore{std::numeric_limits<long>::max(), 0};
-    for (const std::wstring& face : faces) {
-        const Score s = score(dc, face, dpi, measured);
-        if (s < bestScore) {
-            best = face;
-            bestScore = s;
-        }
-    }
-    return best;
+    return faces;
 }
 
-const std::wstring& widgetFace() {
-    static const std::wstring face = [] {
+// Nearest to the design first; of two as near, the first by name.
+std::vector<std::wstring> byLikeness(HDC dc, int dpi, const std::set<std::wstring>& faces) {
+    const std::vector<Caption> measured = captions();
+    std::vector<std::pair<Score, std::wstring>> scored;
+    for (const std::wstring& face : faces) {
+        scored.emplace_back(score(dc, face, dpi, measured), face);
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::wstring> ranked;
+    for (auto& [s, face] : scored) {
+        ranked.push_back(std::move(face));
+    }
+    return ranked;
+}
+
+// The design face's outlines: what Windows realizes it in where it substitutes them.
+constexpr wchar_t kDesignOutlines[] = L"Microsoft Sans Serif";
+
+bool realizedAs(const std::wstring& realized, const std::wstring& face) {
+    return realized == face || (face == kDesignFace && realized == kDesignOutlines);
+}
+
+// Whether face is drawn in itself at the size. A bitmap face's sizes are whole points at its
+// own resolution, so its 8 pt is 13 px at 120 DPI where 8.25 pt asks for 14: a pixel either way
+// is still the size asked for.
+bool drawnAtSize(HDC dc, const std::wstring& face, int centipoints, int dpi) {
+    const FontSpec spec{centipoints, false};
+    const UniqueFont font = makeFont(face, spec, dpi);
+    return realizedAs(realizedFace(dc, font.get()), face) &&
+           std::abs(realizedPixels(dc, font.get()) - pixelsOf(spec, dpi)) <= 1;
+}
+
+std::wstring chooseFace(HDC dc, int dpi) {
+    const UniqueFont design = makeFont(kDesignFace, FontSpec{}, dpi);
+    const std::wstring realized = realizedFace(dc, design.get());
+    if (realizedAs(realized, kDesignFace)) {
+        return kDesignFace;  // Windows, or Wine with its own fonts: the layout's own face
+    }
+    std::set<std::wstring> faces = sansSerifFaces(dc);
+    faces.insert(realized);
+    return byLikeness(dc, dpi, faces).front();
+}
+
+}  // namespace
+
+WidgetFaces chooseWidgetFaces(HDC dc, int dpi) {
+    WidgetFaces faces{chooseFace(dc, dpi), {}};
+    std::set<int> sizes;
+    for (const auto table : widgetTables()) {
+        for (const Widget& w : table) {
+            sizes.insert(w.font.centipoints);
+        }
+    }
+    std::vector<std::wstring> ranked;  // measured only when some size needs another face
+    for (const int size : sizes) {
+        if (drawnAtSize(dc, faces.face, size, dpi)) {
+            continue;
+        }
+        if (drawnAtSize(dc, kDesignOutlines, size, dpi)) {
+            faces.bySize[size] = kDesignOutlines;
+            continue;
+        }
+        if (ranked.empty()) {
+            ranked = byLikeness(dc, dpi, sansSerifFaces(dc));
+        }
+        for (const std::wstring& face : ranked) {
+            if (drawnAtSize(dc, face, size, dpi)) {
+                faces.bySize[size] = face;
+                break;
+            }
+        }
+        // None: the face at the size nearest it has, as before.
+    }
+    return faces;
+}
+
+const WidgetFaces& widgetFaces() {
+    static const WidgetFaces faces = [] {
         WindowDc screen(nullptr);
-        return screen.get() ? chooseWidgetFace(screen.get(), systemDpi()) : kDesignFace;
+        return screen.get() ? chooseWidgetFaces(screen.get(), systemDpi())
+                            : WidgetFaces{kDesignFace, {}};
     }();
-    return face;
+    return faces;
 }
 
 }  // namespace vorkel::ui

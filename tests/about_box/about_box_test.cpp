@@ -4,14 +4,19 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "ui/form1_layout.h"
 #include "ui/frm_about.h"
 #include "ui/frm_about_layout.h"
+#include "ui/gdi.h"
 #include "ui/top_level_windows.h"
 #include "ui/twips.h"
+#include "ui/widget_face.h"
 
 namespace vorkel::ui {
 namespace {
@@ -40,6 +45,23 @@ HWND theBox() {
 std::wstring textOf(HWND window) {
     wchar_t buffer[512];
     return std::wstring(buffer, static_cast<std::size_t>(GetWindowTextW(window, buffer, 512)));
+}
+
+// What a font comes out as on the screen: the height of its characters in pixels (the cell
+// less its internal leading, which is what a size in points measures) and the face drawn.
+struct Drawn {
+    int pixels;
+    std::wstring face;
+};
+
+Drawn drawn(HFONT font) {
+    win::WindowDc screen(nullptr);
+    win::Selection selected(screen.get(), font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen.get(), &metrics);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(screen.get(), LF_FACESIZE, face);
+    return {static_cast<int>(metrics.tmHeight - metrics.tmInternalLeading), face};
 }
 
 bool quitPosted() {
@@ -141,6 +163,9 @@ struct Expected {
     } places[6];
     int regularHeight;  // 8.25 pt, as LOGFONT's (negative) lfHeight
     int titleHeight;    // 12 pt
+    // The face the title is drawn in where Wine's "MS Sans Serif" has its size (at 96 DPI);
+    // none where it has not, and whichever face draws the size takes it.
+    const wchar_t* titleFace;
 };
 
 constexpr Expected kExpected[] = {
@@ -154,7 +179,8 @@ constexpr Expected kExpected[] = {
       {frm_about::kLblTitle, {70, 16, 329, 40}},
       {frm_about::kLblVersion, {70, 40, 329, 55}}},
      -11,
-     -16},
+     -16,
+     L"MS Sans Serif"},
     {144,
      {515, 212},
      {234, 194},
@@ -165,7 +191,8 @@ constexpr Expected kExpected[] = {
       {frm_about::kLblTitle, {105, 24, 494, 60}},
       {frm_about::kLblVersion, {105, 60, 494, 83}}},
      -17,
-     -24},
+     -24,
+     nullptr},
 };
 
 // The figures for the DPI the process works at; the driver checks which one it was.
@@ -237,12 +264,16 @@ TEST_F(AboutBoxTest, FontsAndColoursAreThoseOfTheDesign) {
         if (w.kind == WidgetKind::Picture) {
             continue;  // no text, and an image static keeps no font
         }
+        const HFONT handle = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
         LOGFONTW font{};
-        ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)),
-                             sizeof font, &font),
-                  0)
-            << w.name;
-        EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif") << w.name;
+        ASSERT_NE(GetObjectW(handle, sizeof font, &font), 0) << w.name;
+        // The captions' size is one that "MS Sans Serif" has at every DPI: kept in it.
+        const std::wstring face = drawn(handle).face;
+        if (w.id != frm_about::kLblTitle) {
+            EXPECT_EQ(face, L"MS Sans Serif") << w.name;
+        } else if (expected->titleFace) {
+            EXPECT_EQ(face, expected->titleFace) << w.name;
+        }
         EXPECT_EQ(font.lfHeight,
                   w.id == frm_about::kLblTitle ? expected->titleHeight : expected->regularHeight)
             << w.name;
@@ -267,6 +298,41 @@ TEST_F(AboutBoxTest, FontsAndColoursAreThoseOfTheDesign) {
         }
     }
     DeleteDC(dc);
+}
+
+// Every size of both windows comes out at the DPI's own pixel size, give or take the pixel a
+// bitmap face's whole-point sizes round to, and so the sizes keep the layout's order: the
+// position values largest, then the about box's title, the satellite's name, the rest. The
+// about box's fonts are read from its widgets; the main window's are made as it makes them.
+TEST_F(AboutBoxTest, FontsOfBothWindowsAreDrawnAtTheirSizesInTheLayoutsOrder) {
+    const int dpi = systemDpi();
+    std::printf("[ widget fonts at %d DPI ]\n", dpi);
+    std::map<int, Drawn> bySize;  // by centipoints
+    const auto note = [&](const Widget& w, HFONT font) {
+        const Drawn d = drawn(font);
+        const auto [seen, added] = bySize.emplace(w.font.centipoints, d);
+        EXPECT_EQ(seen->second.pixels, d.pixels) << w.name << ": one size, one height";
+    };
+    HWND box = openOne();
+    for (const Widget& w : frm_about::widgets()) {
+        if (w.kind != WidgetKind::Picture) {
+            note(w, reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, w.id), WM_GETFONT, 0, 0)));
+        }
+    }
+    FontCache mainWindowFonts(widgetFaces(), dpi);
+    for (const Widget& w : form1::widgets()) {
+        note(w, mainWindowFonts.get(w.font));
+    }
+    ASSERT_EQ(bySize.size(), 4u) << "8.25, 9.75, 12 and 13.5 pt";
+    int smaller = 0;
+    for (const auto& [centipoints, d] : bySize) {
+        const int asked = MulDiv(centipoints, dpi, 7200);
+        std::printf("[ %5.2f pt: %d px asked, %d px drawn in %ls ]\n", centipoints / 100.0, asked,
+                    d.pixels, d.face.c_str());
+        EXPECT_LE(std::abs(d.pixels - asked), 1) << centipoints << " centipoints in " << d.face;
+        EXPECT_GT(d.pixels, smaller) << centipoints << " centipoints: larger than the size below";
+        smaller = d.pixels;
+    }
 }
 
 TEST_F(AboutBoxTest, TabGoesFromOkToThePictureAndEnterMeansOkWhereverTheFocusIs) {

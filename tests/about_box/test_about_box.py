@@ -156,16 +156,21 @@ class AboutBoxUnderWine(unittest.TestCase):
         self.assertEqual(code, 0, out)
         self.assertIn("at 96 DPI", out)
 
-    def test_in_process_places_and_fonts_at_144_dpi(self):
+    def test_in_process_places_and_fonts_at_120_and_144_dpi(self):
+        """The laptops' 125 % and 150 %: the box's places and fonts are worked out at 144 DPI,
+        the sizes every font of both windows is drawn at are checked at both."""
         key = r"HKCU\Control Panel\Desktop"
-        self.rig.set_registry(key, "LogPixels", 144)
-        try:
-            code, out = self.rig.run([ARGS.box_tests, "--gtest_filter=*Places*:*Fonts*"],
-                                     timeout=120)
-        finally:
-            self.rig.set_registry(key, "LogPixels", None)
-        self.assertEqual(code, 0, out)
-        self.assertIn("at 144 DPI", out)
+        cases = {120: "*FontsOfBothWindows*", 144: "*Places*:*Fonts*"}
+        for dpi, selection in cases.items():
+            with self.subTest(dpi=dpi):
+                self.rig.set_registry(key, "LogPixels", dpi)
+                try:
+                    code, out = self.rig.run([ARGS.box_tests, f"--gtest_filter={selection}"],
+                                             timeout=120)
+                finally:
+                    self.rig.set_registry(key, "LogPixels", None)
+                self.assertEqual(code, 0, out)
+                self.assertIn(f"widget fonts at {dpi} DPI", out)
 
     def test_one_box_and_a_fresh_one_after_each_way_of_closing(self):
         station = self.start_station()
