@@ -2,10 +2,8 @@
 // each size in the face chosen.
 #include "ui/widget_face.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "ui/caption_fit.h"
@@ -91,15 +89,18 @@ std::set<std::wstring> sansSerifFaces(HDC dc) {
 // Nearest to the design first; of two as near, the first by name.
 std::vector<std::wstring> byLikeness(HDC dc, int dpi, const std::set<std::wstring>& faces) {
     const std::vector<Caption> measured = captions();
-    std::vector<std::pair<Score, std::wstring>> scored;
-    for (const std::wstring& face : faces) {
-        scored.emplace_back(score(dc, face, dpi, measured), face);
-    }
-    std::stable_sort(scored.begin(), scored.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // A few faces at most: each goes in after those that score as well (the set gives names in
+    // order).
+    std::vector<Score> scores;
     std::vector<std::wstring> ranked;
-    for (auto& [s, face] : scored) {
-        ranked.push_back(std::move(face));
+    for (const std::wstring& face : faces) {
+        const Score s = score(dc, face, dpi, measured);
+        std::size_t at = scores.size();
+        while (at > 0 && s < scores[at - 1]) {
+            --at;
+        }
+        scores.insert(scores.begin() + static_cast<std::ptrdiff_t>(at), s);
+        ranked.insert(ranked.begin() + static_cast<std::ptrdiff_t>(at), face);
     }
     return ranked;
 }

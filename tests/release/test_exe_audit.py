@@ -19,6 +19,9 @@ FLOORS = {32: (5, 1), 64: (6, 0)}
 RELEASES = {"2000": (5, 0), "XP": (5, 1), "Vista": (6, 0), "7": (6, 1), "8": (6, 2),
             "8.1": (6, 3), "10": (10, 0)}
 ICONS = [(16, 16, 4), (32, 32, 1), (32, 32, 4)]
+# What only the tests' instruments need: counting the heaps' blocks and the process's GUI objects,
+# and messages registered for questions from another program.
+TEST_ONLY = {"HeapWalk", "GetProcessHeaps", "GetGuiResources", "RegisterWindowMessageW"}
 # Calls that no time-out bounds: a driver may hold them for as long as its device does not
 # answer, and every tick and Stop of the station must end within its own time limits.
 UNBOUNDED = {"FlushFileBuffers": "heeds no write time-out",
@@ -75,6 +78,16 @@ class ExeAudit(unittest.TestCase):
         imports = self.pe.imports()
         self.assertTrue(imports)
         self.assertEqual(import_faults(imports, read_allow_list(self.allow_list), self.floor), [])
+
+    def test_no_test_machinery(self):
+        # The tests' instruments (tests/instruments) run in a DLL of their own: the exe answers
+        # no registered test message and walks no heap, process block or GDI table.
+        imported = {f for functions in self.pe.imports().values() for f in functions}
+        self.assertEqual(sorted(TEST_ONLY & imported), [])
+        data = Path(self.exe).read_bytes().lower()
+        for text in ("test query", "instruments", "gdisharedhandletable"):
+            self.assertNotIn(text.encode("ascii"), data)
+            self.assertNotIn(text.encode("utf-16-le"), data)
 
     def test_no_call_that_no_time_out_bounds(self):
         imported = {f for functions in self.pe.imports().values() for f in functions}
