@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "links/record_bytes.h"
+#include "core/record_bytes.h"
 #include "links/windows_failure.h"
 #include "station/exception_barrier.h"
 #include "win/text_conversion.h"

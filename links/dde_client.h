@@ -1,6 +1,6 @@
 // The tracking record's transport: the client end of a DDE conversation with the tracking
 // program, spoken in DDE's own window messages. The tracking program answers every request with
-// its current one-line record as CF_TEXT; LabelLink puts it where the station reads it.
+// its current one-line record as CF_TEXT, which the station shows in Label1.
 //
 // Why not DDEML: Wine's DDEML client keeps a copy of every answer it receives (the copy Wine
 // makes of posted DDE data in the receiving process), which nothing can free; a station that
@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "links/dde_conversation.h"
-#include "links/label_link.h"
+#include "core/dde_conversation.h"
+#include "station/tracking_link.h"
 #include "win/dde_handles.h"
 #include "win/message_step.h"
 
@@ -28,8 +28,8 @@ namespace vorkel {
 //   hidden window receives the conversation's messages there.
 // - request() waits for the answer while handling every other message of the thread (timer
 //   ticks, clicks, keys, paint) through the thread's message step, as its own loop would.
-//   Whatever handles them must not destroy the link meanwhile; a nested request() is refused.
-//   A WM_QUIT met while waiting ends the wait and is posted again.
+//   Whatever handles them must not destroy the link meanwhile, nor ask again: requests never
+//   overlap. A WM_QUIT met while waiting ends the wait and is posted again.
 // - An answer that comes after its request has timed out belongs to that request: it is taken
 //   in and thrown away, never shown as the answer to a later request. (A server answers its
 //   requests in order, so the link counts the requests still unanswered. When for 10 s every
@@ -43,7 +43,7 @@ namespace vorkel {
 // "requesting Orbitron|Tracking!TrackingData: no answer in time" or "setting the DDE item "":
 // empty or unusable as a DDE name". The why is "error N: " and the system's text for a Windows
 // error, and words for the rest.
-class DdeClient final : public RecordTransport {
+class DdeClient final : public TrackingLink {
   public:
     // A whole tick (this request plus the rotor command) must fit well inside its second even
     // when the tracking program hangs; real answers take a few milliseconds.
@@ -63,8 +63,8 @@ class DdeClient final : public RecordTransport {
     // calls succeed without doing anything, after it has ended they fail. Fails when no names
     // are set, when no server of that application and topic answers, and on a Windows error.
     Status openManual() override;
-    // Fails when no conversation is open or it has ended, the tracking program has gone, a
-    // request is already under way, the server refuses the item, no answer comes within
+    // Fails when no conversation is open or it has ended, the tracking program has gone, the
+    // server refuses the item, no answer comes within
     // kAnswerTimeoutMs, the answer is no text, longer than kMaxRecordBytes or not in the ANSI
     // code page, and on a Windows error.
     Status request(std::wstring& record) override;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "links/line_settings.h"
+#include "core/line_settings.h"
 #include "station/rotor_port.h"
 #include "win/handles.h"
 

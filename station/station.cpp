@@ -66,38 +66,95 @@ Status Station::prepare() {
     return link_.openManual();
 }
 
-void Station::runTrackingTick() {
-    if (tickRunning_ || ended_) {
-        return;  // a tick delivered while the last one waits for the tracking program is dropped
+void Station::enter(Entry entry) {
+    if (entry == Entry::SessionEnd) {
+        endStation();  // never waits: the process may not live to see the running entry end
+        return;
     }
+    if (running_) {
+        // Deferred until the running entry has ended; a tick meanwhile is dropped.
+        stopsDeferred_ += entry == Entry::Stop ? 1 : 0;
+        switchDeferred_ = switchDeferred_ || entry == Entry::SendSwitched;
+        closeDeferred_ = closeDeferred_ || entry == Entry::Close;
+        return;
+    }
+    bool closing = entry == Entry::Close;
     {
-        const ScopedFlag running(tickRunning_);
-        // The display of the outcome is inside the barrier too: a throw there must not leave
-        // the station thinking a tick still runs, which would drop every later tick and Stop.
-        (void)withoutExceptions([this] {
-            view_.raiseTopmost();
-            const Status outcome = withoutExceptions([this] { return trackOnce(); });
-            if (!view_.sendTicked()) {
-                (void)releasePort();  // switched off meanwhile, whatever became of the tick
-            }
-            if (outcome.ok()) {
-                view_.showFailure({});
+        const ScopedFlag running(running_);
+        run(entry);
+        while (stopsDeferred_ > 0 || switchDeferred_) {
+            if (stopsDeferred_ > 0) {
+                --stopsDeferred_;
+                run(Entry::Stop);
             } else {
-                showError(outcome);
+                switchDeferred_ = false;
+                run(Entry::SendSwitched);
             }
-            return Status::success();
-        });
+        }
+        if (closeDeferred_ && !closing) {
+            closeDeferred_ = false;
+            closing = true;
+            run(Entry::Close);
+        }
     }
-    while (stopsPending_ > 0) {
-        --stopsPending_;
-        stopRotor();
+    if (closing) {
+        view_.closeWindow();  // last: the window may go as soon as this returns
     }
 }
 
+void Station::run(Entry entry) {
+    // Whatever throws is one more failure: the deferred entries and the close still run.
+    (void)withoutExceptions([this, entry] {
+        runUnguarded(entry);
+        return Status::success();
+    });
+}
+
+void Station::runUnguarded(Entry entry) {
+    switch (entry) {
+        case Entry::Tick:
+            runTrackingTick();
+            break;
+        case Entry::Stop:
+            stopRotor();
+            break;
+        case Entry::SendSwitched:
+            sendingSwitched();
+            break;
+        case Entry::Close:
+        case Entry::SessionEnd:
+            endStation();
+            break;
+    }
+}
+
+void Station::runTrackingTick() {
+    if (ended_) {
+        return;
+    }
+    // The display of the outcome is inside the barrier too: a throw there must not leave the
+    // tick half shown.
+    (void)withoutExceptions([this] {
+        view_.raiseTopmost();
+        const Status outcome = withoutExceptions([this] { return trackOnce(); });
+        if (!view_.sendTicked()) {
+            (void)releasePort();  // switched off meanwhile, whatever became of the tick
+        }
+        if (outcome.ok()) {
+            view_.showFailure({});
+        } else {
+            showError(outcome);
+        }
+        return Status::success();
+    });
+}
+
 Status Station::trackOnce() {
-    if (Status s = link_.request(); !s.ok()) {
+    std::wstring record;
+    if (Status s = link_.request(record); !s.ok()) {
         return s;
     }
+    view_.setFieldText(Field::Label1, record);
     const ParsedRecord parsed = parseTrackingRecord(view_.fieldText(Field::Label1));
     const TrackingRecord& r = parsed.record;
     // Each value is shown as soon as it is cut, so a record that breaks late still updates the
@@ -145,10 +202,6 @@ Status Station::trackOnce() {
 }
 
 void Station::stopRotor() {
-    if (tickRunning_) {
-        ++stopsPending_;  // runs as soon as the current tick ends, never inside it
-        return;
-    }
     if (ended_) {
         return;
     }
@@ -172,8 +225,7 @@ void Station::stopRotor() {
 }
 
 void Station::sendingSwitched() {
-    // During a tick the switch is read again as that tick ends.
-    if (!tickRunning_ && !view_.sendTicked()) {
+    if (!view_.sendTicked()) {
         (void)releasePort();
     }
 }

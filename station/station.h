@@ -10,23 +10,39 @@ namespace vorkel {
 
 inline constexpr wchar_t kErrorMessage[] = L"Un error ha ocurrido...";
 
+// What comes to the station from its window and the system.
+enum class Entry {
+    Tick,          // the timer's
+    Stop,          // the Stop button
+    SendSwitched,  // the send switch was clicked
+    Close,         // the window is to close
+    SessionEnd,    // the system's session ends: the process may be ended at any moment after
+};
+
 class Station {
   public:
     Station(StationView& view, TrackingLink& link, RotorPort& port, TickTimer& timer);
 
     // Once, as the main window loads, before it is shown.
     void startStation();
-    // Every timer tick.
+
+    // The one way in. A tick waits for the tracking program inside a message loop that delivers
+    // further entries meanwhile; none runs inside another. What comes while one runs waits
+    // until it has ended: a tick is dropped, each Stop runs once, the switch is read again, and
+    // a close runs last. The end of the session alone does not wait: sending ends at once, the
+    // port is released, and whatever runs meanwhile sends nothing more.
+    void enter(Entry entry);
+
+  private:
+    void run(Entry entry);
+    void runUnguarded(Entry entry);
     void runTrackingTick();
-    // The Stop button.
     void stopRotor();
-    // The send switch was clicked: switched off, it frees the rotor port for other programs.
     void sendingSwitched();
     // The station is ending (its window closes, or the system's session ends): the port is
     // released and nothing more is sent.
     void endStation();
 
-  private:
     Status prepare();
     Status trackOnce();
     Status sendToRotor(const std::wstring& command);
@@ -38,11 +54,11 @@ class Station {
     RotorPort& port_;
     TickTimer& timer_;
 
-    // A tick waits for the tracking program inside a message loop that can deliver further
-    // ticks and button presses; they must not run inside it.
-    bool tickRunning_ = false;
-    // Presses of Stop that arrived during a tick: each one is a stop command of its own.
-    int stopsPending_ = 0;
+    bool running_ = false;
+    // What came while an entry ran.
+    int stopsDeferred_ = 0;
+    bool switchDeferred_ = false;
+    bool closeDeferred_ = false;
     bool ended_ = false;
 };
 

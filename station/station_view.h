@@ -47,6 +47,9 @@ class StationView {
     // in the title bar, for as long as the latest tick or Stop has failed. The reason (UTF-8,
     // e.g. "opening \\.\COM1: error 2: ...") is empty once a tick succeeds again.
     virtual void showFailure(const std::string& reason) = 0;
+    // The station has ended for its window's close: the window goes, once the station has
+    // returned to it.
+    virtual void closeWindow() = 0;
 };
 
 }  // namespace vorkel

@@ -21,11 +21,12 @@ class TrackingLink {
     // Opens the conversation once. Fails when no topic or item is set, when the tracking program
     // does not answer, when the conversation it once made has ended, or with the system's error.
     virtual Status openManual() = 0;
-    // Asks for the item once and, on an answer, replaces the text of Label1 with it. Fails, and
-    // leaves Label1 alone, when no conversation is open, when the tracking program refuses, does
-    // not answer in time or has gone, when the answer is no record (another format, too large,
-    // not text of the code page), or with the system's error.
-    virtual Status request() = 0;
+    // Asks for the item once; on an answer, record holds it, for the station to show in Label1.
+    // Fails, and leaves record alone, when no conversation is open, when the tracking program
+    // refuses, does not answer in time or has gone, when the answer is no record (another
+    // format, too large, not text of the code page), or with the system's error. Never called
+    // while it waits: the station's one way in sees to that.
+    virtual Status request(std::wstring& record) = 0;
 };
 
 }  // namespace vorkel

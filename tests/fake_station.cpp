@@ -110,21 +110,25 @@ void FakeView::showFailure(const std::string& reason) {
     journal_.push_back(failureShown ? "title failed" : "title ok");
 }
 
-FakeTransport::FakeTransport(Journal& journal) : journal_(journal) {}
+void FakeView::closeWindow() {
+    journal_.push_back("close window");
+}
 
-Status FakeTransport::setTopic(const std::wstring& applicationAndTopic) {
+FakeLink::FakeLink(Journal& journal) : journal_(journal) {}
+
+Status FakeLink::setTopic(const std::wstring& applicationAndTopic) {
     journal_.push_back("topic " + narrow(applicationAndTopic));
     return Status::success();
 }
-Status FakeTransport::setItem(const std::wstring& item) {
+Status FakeLink::setItem(const std::wstring& item) {
     journal_.push_back("item " + narrow(item));
     return Status::success();
 }
-Status FakeTransport::openManual() {
+Status FakeLink::openManual() {
     journal_.push_back("open link");
     return openFails ? Status::failure("no tracking program") : Status::success();
 }
-Status FakeTransport::request(std::wstring& record) {
+Status FakeLink::request(std::wstring& record) {
     journal_.push_back("request");
     if (duringRequest) {
         duringRequest();

@@ -1,6 +1,5 @@
-// Fakes of the window, the tracking record's transport, the rotor port and the timer that write
-// every call into one shared journal, so tests can assert the order of effects across all of
-// them. The station's tracking link is the real LabelLink over the fake transport.
+// Fakes of the window, the tracking link, the rotor port and the timer that write every call into
+// one shared journal, so tests can assert the order of effects across all of them.
 #pragma once
 
 #include <deque>
@@ -9,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "links/label_link.h"
 #include "station/rotor_port.h"
 #include "station/station_view.h"
 #include "station/tick_timer.h"
+#include "station/tracking_link.h"
 
 namespace vorkel::testing {
 
@@ -37,6 +36,7 @@ class FakeView : public StationView {
     void setBackground(Surface surface, Colour colour) override;
     void disableFrame(Frame frame) override;
     void showFailure(const std::string& reason) override;
+    void closeWindow() override;
 
     std::map<Field, std::wstring> texts;
     Colour elevationColour = kBlack;
@@ -52,9 +52,9 @@ class FakeView : public StationView {
     Journal& journal_;
 };
 
-class FakeTransport : public RecordTransport {
+class FakeLink : public TrackingLink {
   public:
-    explicit FakeTransport(Journal& journal);
+    explicit FakeLink(Journal& journal);
 
     Status setTopic(const std::wstring& applicationAndTopic) override;
     Status setItem(const std::wstring& item) override;

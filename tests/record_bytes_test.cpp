@@ -1,6 +1,6 @@
 // How answer bytes become the record: the cut at the first NUL and the size limit. No
 // Windows needed: built and run on every platform.
-#include "links/record_bytes.h"
+#include "core/record_bytes.h"
 
 #include <gtest/gtest.h>
 

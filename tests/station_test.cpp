@@ -11,9 +11,9 @@
 namespace vorkel {
 namespace {
 
+using testing::FakeLink;
 using testing::FakePort;
 using testing::FakeTimer;
-using testing::FakeTransport;
 using testing::FakeView;
 using testing::Journal;
 using testing::pointCommandBytes;
@@ -25,19 +25,18 @@ class StationTest : public ::testing::Test {
   protected:
     // Runs one tick with the given reply and returns what it did.
     Journal tickWith(const std::wstring& reply) {
-        transport.replies.push_back(reply);
+        link.replies.push_back(reply);
         return tick();
     }
     Journal tick() {
         journal.clear();
-        station.runTrackingTick();
+        station.enter(Entry::Tick);
         return journal;
     }
 
     Journal journal;
     FakeView view{journal};
-    FakeTransport transport{journal};
-    LabelLink link{transport, view};
+    FakeLink link{journal};
     FakePort port{journal};
     FakeTimer timer{journal};
     Station station{view, link, port, timer};
@@ -62,7 +61,7 @@ TEST_F(StationTest, StartUpFailureSkipsToLockingTheDisplays) {
     EXPECT_EQ(timer.period, 0u);  // so no tick ever runs
 
     journal.clear();
-    transport.openFails = true;
+    link.openFails = true;
     port.configureFails = false;
     station.startStation();
     EXPECT_EQ(timer.period, 1000u);  // the ticks run and report the missing tracking program
@@ -135,38 +134,17 @@ TEST_F(StationTest, BoldFlipsOnEveryFailingTick) {
     EXPECT_TRUE(view.bold);
 }
 
-TEST_F(StationTest, PortFailuresShowWhileTheDisplaysKeepUpdating) {
-    view.ticked = true;
-    port.openFails = true;
-    Journal effects = tickWith(kWorkedExample);
-    EXPECT_EQ(view.fieldText(Field::txt_iele), L" 134.4");
-    EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
-    EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 0);
-
-    port.openFails = false;
-    port.writeFails = true;
-    effects = tickWith(kWorkedExample);
-    EXPECT_FALSE(port.isOpen());  // closed again, so the next command can open it
-    EXPECT_EQ(effects.back(), "title failed");
-    EXPECT_FALSE(view.bold);
-
-    port.writeFails = false;
-    tickWith(kWorkedExample);
-    EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45)}));
-    EXPECT_FALSE(view.failureShown);
-}
-
 TEST_F(StationTest, StopWritesTheStopCommandThenReleasesThePortAndUnticks) {
     // Pressed with sending off, the port is opened for the stop command alone, and closed only
     // once the command has left the driver.
-    station.stopRotor();
+    station.enter(Entry::Stop);
     EXPECT_EQ(journal, (Journal{"open port", "write S\r", "drain port", "close port", "untick"}));
 
     // Pressed while sending holds the port: through the held port, then released.
     view.ticked = true;
     tickWith(kWorkedExample);
     journal.clear();
-    station.stopRotor();
+    station.enter(Entry::Stop);
     EXPECT_EQ(journal, (Journal{"write S\r", "drain port", "close port", "untick"}));
     EXPECT_FALSE(port.isOpen());
     for (const std::string& effect : tickWith(kWorkedExample)) {
@@ -179,7 +157,7 @@ TEST_F(StationTest, StopThatCannotWriteOrDrainReportsAndStaysTicked) {
         view.ticked = true;
         port.writeFails = !drainOnly;
         port.drainFails = drainOnly;  // written, but still queued when the write's time was up
-        station.stopRotor();
+        station.enter(Entry::Stop);
         EXPECT_TRUE(view.ticked);
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
@@ -190,11 +168,11 @@ TEST_F(StationTest, StopThatCannotWriteOrDrainReportsAndStaysTicked) {
 }
 
 TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
-    transport.duringRequest = [] { throw std::bad_alloc(); };
+    link.duringRequest = [] { throw std::bad_alloc(); };
     tick();
     EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
     EXPECT_EQ(view.failureReason, "out of memory");
-    transport.duringRequest = nullptr;
+    link.duringRequest = nullptr;
     tickWith(kWorkedExample);  // the next tick runs: nothing was left half done
     EXPECT_EQ(view.fieldText(Field::txt_iele), L" 134.4");
     EXPECT_FALSE(view.failureShown);
@@ -203,30 +181,30 @@ TEST_F(StationTest, AnExceptionInATickIsOneMoreFailure) {
 TEST_F(StationTest, AFailureDisplayThatThrowsLeavesTheStationRunning) {
     view.ticked = true;
     view.failureDisplayThrows = 1;
-    transport.duringRequest = [this] { station.stopRotor(); };  // queued behind the tick
+    link.duringRequest = [this] { station.enter(Entry::Stop); };  // queued behind the tick
     tick();  // no answer: its failure display throws
     EXPECT_EQ(port.written, (std::vector<std::string>{"S\r"}));  // the queued Stop still ran
 
     view.ticked = true;
-    transport.duringRequest = nullptr;
+    link.duringRequest = nullptr;
     tickWith(kWorkedExample);  // the next tick is not dropped
     EXPECT_EQ(port.written.back(), pointCommandBytes(123, 45));
 
     view.failureDisplayThrows = 1;
     port.writeFails = true;
-    station.stopRotor();  // a Stop whose failure display throws
+    station.enter(Entry::Stop);  // a Stop whose failure display throws
     port.writeFails = false;
-    station.stopRotor();
+    station.enter(Entry::Stop);
     EXPECT_EQ(port.written.back(), "S\r");
     EXPECT_FALSE(view.ticked);
 }
 
 TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
     view.ticked = true;
-    transport.duringRequest = [this] {
-        station.stopRotor();
-        station.runTrackingTick();  // a timer message delivered meanwhile is dropped
-        station.stopRotor();        // pressed again: a second stop command, not merged
+    link.duringRequest = [this] {
+        station.enter(Entry::Stop);
+        station.enter(Entry::Tick);  // a timer message delivered meanwhile is dropped
+        station.enter(Entry::Stop);  // pressed again: a second stop command, not merged
     };
     const Journal effects = tickWith(kWorkedExample);
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "request"), 1);
@@ -236,10 +214,34 @@ TEST_F(StationTest, EachStopDuringATickRunsRightAfterIt) {
                        "write S\r", "drain port", "close port", "untick"}));
     EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45), "S\r", "S\r"}));
 
-    transport.duringRequest = nullptr;
+    link.duringRequest = nullptr;
     for (const std::string& effect : tickWith(kWorkedExample)) {  // the stop holds
         EXPECT_EQ(effect.find("port"), std::string::npos) << effect;
     }
+}
+
+// A close that comes while a tick waits waits too: the tick ends, the Stop pressed meanwhile
+// goes out, and only then does the station end and let its window go.
+TEST_F(StationTest, ACloseDuringATickRunsLastAndEndsTheStation) {
+    view.ticked = true;
+    link.duringRequest = [this] {
+        station.enter(Entry::Close);
+        station.enter(Entry::Stop);
+    };
+    const Journal effects = tickWith(kWorkedExample);
+    ASSERT_GE(effects.size(), 5u);
+    EXPECT_EQ(Journal(effects.end() - 5, effects.end()),
+              (Journal{"write S\r", "drain port", "close port", "untick", "close window"}));
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), "close window"), 1);
+
+    link.duringRequest = nullptr;
+    link.replies.push_back(kWorkedExample);
+    journal.clear();
+    station.enter(Entry::Tick);  // the window has not gone yet: its last ticks do nothing
+    station.enter(Entry::Stop);
+    EXPECT_EQ(journal, Journal{});
+    station.enter(Entry::Close);
+    EXPECT_EQ(journal, (Journal{"close window"}));
 }
 
 // The port is held from the first command after sending is switched on until sending goes off,
@@ -262,10 +264,10 @@ TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
     tickWith(kWorkedExample);
     view.ticked = false;
     journal.clear();
-    station.sendingSwitched();
+    station.enter(Entry::SendSwitched);
     EXPECT_EQ(journal, (Journal{"drain port", "close port"}));
     EXPECT_FALSE(port.isOpen());
-    station.sendingSwitched();  // already free: nothing more
+    station.enter(Entry::SendSwitched);  // already free: nothing more
     EXPECT_EQ(journal, (Journal{"drain port", "close port"}));
 
     // Unticked while a tick waits for the tracking program: that tick sends nothing and
@@ -273,9 +275,9 @@ TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
     view.ticked = true;
     tickWith(kWorkedExample);
     ASSERT_TRUE(port.isOpen());
-    transport.duringRequest = [this] {
+    link.duringRequest = [this] {
         view.ticked = false;
-        station.sendingSwitched();
+        station.enter(Entry::SendSwitched);
     };
     const Journal effects = tickWith(L"garbage");
     EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 1);
@@ -283,36 +285,55 @@ TEST_F(StationTest, UntickingReleasesThePortAtOnceOrAtTheNextTick) {
     EXPECT_EQ(port.written.size(), 2u);
 }
 
-TEST_F(StationTest, EveryKindOfPortFailureClosesItSoTheNextTickOpensItAfresh) {
-    view.ticked = true;
-    tickWith(kWorkedExample);
-    port.writeFails = true;
-    Journal effects = tickWith(kWorkedExample);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), 1);
+// Every way the port fails: the failure shows while the displays keep following the record,
+// the port is left closed, and the next tick opens it afresh and clears the failure.
+TEST_F(StationTest, EveryPortFailureShowsClosesThePortAndTheNextTickOpensItAfresh) {
+    struct Case {
+        const char* name;
+        bool held;  // open from the tick before
+        bool openFails;
+        bool writeFails;
+        int closes;
+    };
+    for (const Case c : {Case{"open refused", false, true, false, 0},
+                         Case{"write fails on a fresh port", false, false, true, 1},
+                         Case{"write fails on the held port", true, false, true, 1}}) {
+        SCOPED_TRACE(c.name);
+        view.ticked = true;
+        view.texts[Field::txt_iele].clear();
+        if (c.held) {
+            tickWith(kWorkedExample);
+            ASSERT_TRUE(port.isOpen());
+        }
+        port.openFails = c.openFails;
+        port.writeFails = c.writeFails;
+        Journal effects = tickWith(kWorkedExample);
+        EXPECT_EQ(view.fieldText(Field::txt_iele), L" 134.4");
+        EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
+        EXPECT_TRUE(view.failureShown);
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(std::count(effects.begin(), effects.end(), "close port"), c.closes);
 
-    port.writeFails = false;
-    port.openFails = true;
-    effects = tickWith(kWorkedExample);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(view.fieldText(Field::Label1), kErrorMessage);
-
-    port.openFails = false;
-    effects = tickWith(kWorkedExample);
-    EXPECT_EQ(std::count(effects.begin(), effects.end(), "open port"), 1);
-    EXPECT_TRUE(port.isOpen());
-    EXPECT_FALSE(view.failureShown);
+        port.openFails = port.writeFails = false;
+        port.written.clear();
+        effects = tickWith(kWorkedExample);
+        EXPECT_EQ(std::count(effects.begin(), effects.end(), "open port"), 1);
+        EXPECT_EQ(port.written, (std::vector<std::string>{pointCommandBytes(123, 45)}));
+        EXPECT_FALSE(view.failureShown);
+        view.ticked = false;
+        station.enter(Entry::SendSwitched);  // the next case starts with the port closed
+    }
 }
 
 TEST_F(StationTest, TheEndOfTheStationReleasesThePortAndSendsNothingMore) {
     view.ticked = true;
     tickWith(kWorkedExample);
     journal.clear();
-    station.endStation();
+    station.enter(Entry::SessionEnd);
     EXPECT_EQ(journal, (Journal{"drain port", "close port"}));
-    transport.replies.push_back(kWorkedExample);
-    station.runTrackingTick();
-    station.stopRotor();
+    link.replies.push_back(kWorkedExample);
+    station.enter(Entry::Tick);
+    station.enter(Entry::Stop);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.written.size(), 1u);
 }
@@ -323,23 +344,22 @@ TEST_F(StationTest, TheSessionEndingDuringAWaitLeavesThePortClosed) {
     for (bool held : {true, false}) {
         Journal journalAll;
         FakeView v{journalAll};
-        FakeTransport t{journalAll};
-        LabelLink l{t, v};
+        FakeLink t{journalAll};
         FakePort p{journalAll};
         FakeTimer tm{journalAll};
-        Station s{v, l, p, tm};
+        Station s{v, t, p, tm};
         v.ticked = true;
         if (held) {
             t.replies.push_back(kWorkedExample);
-            s.runTrackingTick();
+            s.enter(Entry::Tick);
         }
         t.duringRequest = [&] {
-            s.stopRotor();
-            s.endStation();
+            s.enter(Entry::Stop);
+            s.enter(Entry::SessionEnd);
         };
         t.replies.push_back(kWorkedExample);
         journalAll.clear();
-        s.runTrackingTick();
+        s.enter(Entry::Tick);
         const auto ended = std::find(journalAll.begin(), journalAll.end(), "request");
         for (auto effect = ended; effect != journalAll.end(); ++effect) {
             EXPECT_TRUE(effect->find("open port") == std::string::npos &&

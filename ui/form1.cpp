@@ -16,20 +16,20 @@ constexpr wchar_t kClassName[] = L"VorkelForm1";
 // The failure first: a title bar of the window's normal width shows only the title's start.
 constexpr wchar_t kFailureTitle[] = L"Un error ha ocurrido... - Driver DDE VORKEL v1.0";
 constexpr UINT_PTR kTimer1 = 1;
+// Posted by the station's close: the window goes once the station has returned.
+constexpr UINT kGo = WM_APP + 1;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX;
 
 }  // namespace
 
 // What lives only while the window does: the station and its links end with the window.
 struct Form1::Running {
-    Running(Form1& view, HWND window)
-        : link(dde, view), timer(window, kTimer1), station(view, link, port, timer) {
+    Running(Form1& view, HWND window) : timer(window, kTimer1), station(view, dde, port, timer) {
         dde.setMessageStep(handleQueuedMessage);
     }
 
     SerialRotorPort port;
     DdeClient dde;
-    LabelLink link;
     WindowTimer timer;
     Station station;
 };
@@ -47,7 +47,7 @@ bool Form1::open(int showCommand) {
                       form1::kClientWidthTwips, form1::kClientHeightTwips)) {
         return false;
     }
-    runStation([this] { running_->station.startStation(); });
+    running_->station.startStation();
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
     focus_.remember(control(form1::kOptNormal));
@@ -64,15 +64,15 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
             if (wParam == kTimer1) {
-                runStation([this] { running_->station.runTrackingTick(); });
+                enterStation(Entry::Tick);
             }
             return 0;
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) {
                 if (LOWORD(wParam) == form1::kCmdStop) {
-                    runStation([this] { running_->station.stopRotor(); });
+                    enterStation(Entry::Stop);
                 } else if (LOWORD(wParam) == form1::kChkUpdate) {
-                    runStation([this] { running_->station.sendingSwitched(); });
+                    enterStation(Entry::SendSwitched);
                 } else if (LOWORD(wParam) == form1::kCmdAcerca) {
                     showAboutBox();
                 }
@@ -82,16 +82,19 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             eraseBackground(reinterpret_cast<HDC>(wParam));
             return 1;
         case WM_CLOSE:
-            if (stationDepth_ > 0) {
-                closePending_ = true;  // the station is waiting for an answer: close after it
-                return 0;
+            if (running_) {
+                enterStation(Entry::Close);  // the station asks for the window to go
+            } else {
+                DestroyWindow(hwnd_);
             }
+            return 0;
+        case kGo:
             DestroyWindow(hwnd_);
             return 0;
         case WM_ENDSESSION:
             // The process may be ended without its window being destroyed: free the port now.
-            if (wParam && running_) {
-                running_->station.endStation();
+            if (wParam) {
+                enterStation(Entry::SessionEnd);
             }
             return 0;
         case WM_DESTROY:
@@ -102,25 +105,15 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-template <typename Call>
-void Form1::runStation(Call call) {
-    if (!running_) {
-        return;
+void Form1::enterStation(Entry entry) {
+    if (running_) {
+        running_->station.enter(entry);
     }
-    // Counted down on every path, so a pending close is never lost.
-    struct Depth {
-        int& depth;
-        explicit Depth(int& d) : depth(++d) {}
-        ~Depth() { --depth; }
-    };
-    {
-        Depth inside(stationDepth_);
-        call();
-    }
-    if (stationDepth_ == 0 && closePending_) {
-        closePending_ = false;
-        DestroyWindow(hwnd_);
-    }
+}
+
+void Form1::closeWindow() {
+    // Posted: the station that asks is still on the stack, and goes with the window.
+    PostMessageW(hwnd_, kGo, 0, 0);
 }
 
 std::optional<Colour> Form1::textColourOf(int id) const {
@@ -224,7 +217,7 @@ void Form1::showFailure(const std::string& reason) {
         }
     }
     // Why the title says so, for whoever looks: a debug-output viewer on Windows, WINEDEBUG=
-    // +debugstr under Wine. Once per change of reason: a lasting fault writes one line.
+    // warn+seh under Wine 8. Once per change of reason: a lasting fault writes one line.
     if (reason != failureReason_) {
         failureReason_ = reason;
         const std::wstring line =

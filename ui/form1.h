@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "station/station.h"
 #include "station/station_view.h"
 #include "ui/base_window.h"
 #include "ui/form1_layout.h"
@@ -36,6 +37,7 @@ class Form1 final : public BaseWindow<Form1>, public StationView {
     void setBackground(Surface surface, Colour colour) override;
     void disableFrame(Frame frame) override;
     void showFailure(const std::string& reason) override;
+    void closeWindow() override;
 
   private:
     friend class BaseWindow<Form1>;
@@ -47,17 +49,13 @@ class Form1 final : public BaseWindow<Form1>, public StationView {
     std::optional<Colour> textColourOf(int id) const;
     const std::pair<Colour, UniqueBrush>* backgroundOf(int id) const;
     void eraseBackground(HDC dc);
-    // Runs one piece of station logic; a close that arrives meanwhile waits until it returns.
-    template <typename Call>
-    void runStation(Call call);
+    void enterStation(Entry entry);
 
     std::map<int, Colour> textColours_;  // set at run time: the elevation's
     std::map<int, std::pair<Colour, UniqueBrush>> backgrounds_;
     bool label1Bold_ = false;
     bool failureShown_ = false;
     std::string failureReason_;
-    int stationDepth_ = 0;
-    bool closePending_ = false;
     std::unique_ptr<Running> running_;
 };
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "links/line_settings.h"
+#include "core/line_settings.h"
 
 namespace {
 

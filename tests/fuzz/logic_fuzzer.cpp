@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/dde_conversation.h"
 #include "core/number_text.h"
 #include "core/pointing.h"
 #include "core/tracking_record.h"
-#include "links/dde_conversation.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "links/record_bytes.h"
+#include "core/record_bytes.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The record cut out of a tracking program's answer: up to its first NUL, within its limit.
-#include "links/record_bytes.h"
+#include "core/record_bytes.h"
 
 namespace vorkel {
 

@@ -1,5 +1,5 @@
 // The DDE conversation's decisions: state changes, the partner's messages and late answers.
-#include "links/dde_conversation.h"
+#include "core/dde_conversation.h"
 
 #include <utility>
 
@@ -163,11 +163,12 @@ void DdeConversation::initiateOver(bool serverTook, Ticks now) noexcept {
 
 std::optional<std::string_view> DdeConversation::whyCannotAsk(bool partnerGone) noexcept {
     switch (state_) {
+        // Requests never overlap (the station's one way in sees to that): one under way is no
+        // reason of the conversation's own.
         case State::Ready:
-            break;
         case State::Waiting:
         case State::Answered:
-            return "another request is under way";
+            break;
         case State::Closing:
         case State::Ended:
             return "the conversation has ended";

@@ -1,5 +1,5 @@
 // Reads serial line settings from their "9600,n,8,1" text, refusing what no port can do.
-#include "links/line_settings.h"
+#include "core/line_settings.h"
 
 #include <cstdint>
 #include <optional>
