@@ -1,8 +1,10 @@
-// The kinds of Win32 handle the station owns, each with its empty value and its release: one
-// alias per kind, so no file defines its own. (The tools' own are in tools/win/tool_handles.h.)
+// The kinds of Win32 handle the station, its tools and its tests own, each with its empty value
+// and its release: one alias per kind, so no file defines its own.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdio>
 
 #include "win/unique_handle.h"
 
@@ -41,5 +43,29 @@ struct WindowTraits {
     static void release(Handle window) { DestroyWindow(window); }
 };
 using UniqueWindow = UniqueHandle<WindowTraits>;
+
+// Window hooks (SetWindowsHookEx), for the tests' instruments.
+struct HookTraits {
+    using Handle = HHOOK;
+    static Handle empty() { return nullptr; }
+    static void release(Handle hook) { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = UniqueHandle<HookTraits>;
+
+// Kernel objects whose empty value is null: processes, threads, events.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle empty() { return nullptr; }
+    static void release(Handle handle) { CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
+// C runtime streams, for the tools' logs.
+struct CFileTraits {
+    using Handle = std::FILE*;
+    static Handle empty() { return nullptr; }
+    static void release(Handle file) { std::fclose(file); }
+};
+using UniqueCFile = UniqueHandle<CFileTraits>;
 
 }  // namespace vorkel::win

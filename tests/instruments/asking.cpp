@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/instruments/instruments_protocol.h"
-#include "win/unique_handle.h"
+#include "win/handles.h"
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
     instrumentsHook(int code, WPARAM removal, LPARAM lParam);
@@ -16,19 +16,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
 namespace vorkel::testing {
 namespace {
 
-struct HookTraits {
-    using Handle = HHOOK;
-    static Handle empty() { return nullptr; }
-    static void release(Handle hook) { UnhookWindowsHookEx(hook); }
-};
-using UniqueHook = win::UniqueHandle<HookTraits>;
-
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle empty() { return nullptr; }
-    static void release(Handle window) { DestroyWindow(window); }
-};
-using UniqueWindow = win::UniqueHandle<WindowTraits>;
+using win::UniqueHook;
+using win::UniqueWindow;
 
 constexpr wchar_t kReceiverClass[] = L"VorkelInstrumentsAnswer";
 

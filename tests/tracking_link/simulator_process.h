@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tools/win/message_pump.h"
-#include "tools/win/tool_handles.h"
+#include "win/handles.h"
+#include "win/message_pump.h"
 
 namespace vorkel::testing {
 

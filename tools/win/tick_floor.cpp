@@ -1,8 +1,8 @@
 // The floor of one tick: the least program that makes the system calls of one of the station's
 // ticks, once a second. The window is kept topmost, the tracking program is asked for its
 // record over the station's own DDE link, the record goes into Label1 and its pieces into the
-// seven value fields (those that changed), and one point command goes out on COM1 (opened, set up,
-// written, flushed and closed).
+// seven value fields (those that changed), and one point command goes out on COM1 through the
+// station's own port, held from tick to tick as the station holds it.
 // Nothing else: no parsing beyond cutting at blanks, no arithmetic, no colours, no fonts.
 // Measured beside the station (tools/measure.py), it shows what the station adds to a tick.
 
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "links/dde_client.h"
-#include "tests/point_command_bytes.h"
+#include "links/serial_rotor_port.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ constexpr wchar_t kTitle[] = L"vorkelDDE tick floor";
 constexpr UINT_PTR kTimer = 1;
 
 HWND label = nullptr;
-// Nine bytes, a point command of the station.
-const std::string kCommand = vorkel::testing::pointCommandBytes(180, 45);
+// A point command of the station: "W180 045" and CR.
+constexpr wchar_t kCommand[] = L"W180 045\r";
 std::array<HWND, 7> fields{};
 std::array<std::wstring, 8> shown;  // the texts of the fields and Label1, as last set
 
@@ -36,32 +36,16 @@ void show(std::size_t slot, HWND control, const std::wstring& text) {
 }
 
 vorkel::DdeClient* link = nullptr;
+vorkel::SerialRotorPort* port = nullptr;
 
+// As the station sends: opened at the first command, held while the writes go through.
 void writeCommand() {
-    const HANDLE port = CreateFileW(L"\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE) {
+    if (!port->isOpen() && !port->open().ok()) {
         return;
     }
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 2, 100};
-    DWORD written = 0;
-    if (GetCommState(port, &dcb)) {
-        dcb.BaudRate = 9600;
-        dcb.fBinary = TRUE;
-        dcb.fParity = FALSE;
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        if (SetCommState(port, &dcb) && SetCommTimeouts(port, &timeouts) &&
-            PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR) &&
-            WriteFile(port, kCommand.data(), static_cast<DWORD>(kCommand.size()), &written,
-                      nullptr)) {
-            FlushFileBuffers(port);
-        }
+    if (!port->write(kCommand).ok()) {
+        port->close();
     }
-    CloseHandle(port);
 }
 
 void tick(HWND window) {
@@ -127,6 +111,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     vorkel::DdeClient trackingLink;
     link = &trackingLink;
+    vorkel::SerialRotorPort rotorPort;
+    port = &rotorPort;
+    (void)rotorPort.configure(1, L"9600,n,8,1");
     // As the station, it keeps running when the tracking program is absent: every tick fails.
     if (!trackingLink.setTopic(L"Orbitron|Tracking").ok() ||
         !trackingLink.setItem(L"TrackingData").ok() || !trackingLink.openManual().ok()) {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "links/dde_client.h"
-#include "tools/win/message_pump.h"
-#include "tools/win/tool_handles.h"
+#include "win/handles.h"
+#include "win/message_pump.h"
 
 namespace {
 

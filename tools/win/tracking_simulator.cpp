@@ -21,7 +21,7 @@
 
 #include "station/exception_barrier.h"
 #include "tools/win/ddeml_handles.h"
-#include "tools/win/tool_handles.h"
+#include "win/handles.h"
 #include "win/text_conversion.h"
 
 namespace {

@@ -53,7 +53,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/win/tool_handles.h"
 #include "win/gdi_guards.h"
 #include "win/handles.h"
 #include "win/text_conversion.h"
