@@ -26,22 +26,13 @@ from wine_session import wait_until  # noqa: E402
 
 ARGS = None
 BOX_FULL_TITLE = "Información"
-VK_TAB, VK_RETURN, VK_ESCAPE = 9, 13, 27
-DESCRIPTION = ("Programa cliente de  DDE  para el control de  rotores Yaesu y compatible con "
-               "el hardware Fox Delta y LVB tracker.")
+VK_ESCAPE = 27
 
-# The box at 96 DPI: client size, and per widget its class, text and place in the client area
-# (left, top, right, bottom), from the layout in twips divided by 15.
+# Where the screenshot check looks, at 96 DPI: the client area and the places of the picture
+# box and two labels in it (left, top, right, bottom), from the layout in twips divided by 15.
 CLIENT = [343, 141]
-WIDGETS = {
-    "cmdOK": ("Button", "OK", [232, 112, 316, 135]),
-    "picIcon": ("Static", "", [8, 16, 59, 70]),  # 47 x 50 picture in a 2-pixel border
-    "lblTitle": ("Static", "Driver DDE VORKEL", [70, 16, 329, 40]),
-    "lblVersion": ("Static", "Version 0.9b", [70, 40, 329, 55]),
-    "lblDescription": ("Static", DESCRIPTION, [70, 56, 329, 102]),
-    "lblDisclaimer": ("Static", "Versión en desarrollo...", [8, 112, 209, 135]),
-}
-TAB_ORDER = ["cmdOK", "picIcon"]  # labels take no focus
+PLACES = {"picIcon": [8, 16, 59, 70],  # 47 x 50 picture in a 2-pixel border
+          "lblTitle": [70, 16, 329, 40], "lblDescription": [70, 56, 329, 102]}
 SEPARATOR_ROW, SEPARATOR_LEFT, SEPARATOR_RIGHT = 104, 8, 336
 GREY, WHITE, BLUE, BLACK = (128, 128, 128), (255, 255, 255), (0, 0, 255), (0, 0, 0)
 
@@ -123,22 +114,6 @@ class AboutBoxUnderWine(unittest.TestCase):
     def focus(self):
         return self.rig.focus(BOX_TITLE)
 
-    def content(self):
-        """What the open box shows: title, client size and widgets in its client area."""
-        box = self.boxes()
-        self.assertEqual(len(box), 1)
-        origin = json.loads(self.probe("origin", BOX_TITLE))
-        widgets = {}
-        for w in self.rig.widgets(BOX_TITLE).values():
-            place = [w["rect"][0] - origin["x"], w["rect"][1] - origin["y"],
-                     w["rect"][2] - origin["x"], w["rect"][3] - origin["y"]]
-            widgets[w["text"]] = (w["class"], w["text"], place)
-        return {"title": box[0]["title"], "client": box[0]["client"], "widgets": widgets}
-
-    def expected_content(self):
-        return {"title": BOX_FULL_TITLE, "client": CLIENT,
-                "widgets": {text: (cls, text, place) for cls, text, place in WIDGETS.values()}}
-
     # -- the tests --------------------------------------------------------------------------
     def test_the_picture_in_the_tree_is_what_the_script_draws(self):
         with tempfile.TemporaryDirectory() as scratch:
@@ -172,41 +147,20 @@ class AboutBoxUnderWine(unittest.TestCase):
                 self.assertEqual(code, 0, out)
                 self.assertIn(f"widget fonts at {dpi} DPI", out)
 
-    def test_one_box_and_a_fresh_one_after_each_way_of_closing(self):
+    def test_acerca_de_twice_shows_one_box_that_its_close_button_closes(self):
+        # How each way of closing works, and where the widgets sit, is the in-process tests'
+        # (about_box_test.cpp): here, the real exe's button and title bar.
         station = self.start_station()
         self.open_box()
         self.rig.press("cmd_acerca")  # shows the same box again
         time.sleep(1)
-        self.assertEqual(len(self.boxes()), 1)
-        self.assertEqual(self.content(), self.expected_content())
-
-        def click_ok():
-            ok = WIDGETS["cmdOK"][2]
-            origin = json.loads(self.probe("origin", BOX_TITLE))
-            x, y = origin["x"] + (ok[0] + ok[2]) // 2, origin["y"] + (ok[1] + ok[3]) // 2
-            self.assertEqual(json.loads(self.probe("at", x, y))["title"], BOX_FULL_TITLE)
-            self.probe("click", x, y)
-
-        ways = {
-            "click on OK": click_ok,
-            "Enter": lambda: self.probe("keys", BOX_TITLE, VK_RETURN),
-            "Esc": lambda: self.probe("keys", BOX_TITLE, VK_ESCAPE),
-            "close button": lambda: self.probe("close", BOX_TITLE),
-        }
-        for way, close in ways.items():
-            with self.subTest(way=way):
-                self.assertEqual(self.focus(), {"focus": 1, "active": True}, "focus on OK")
-                close()
-                self.assertTrue(wait_until(lambda: not self.boxes(), timeout=10), "still open")
-                self.assertIsNone(station.poll(), "the station ended with the box")
-                self.assertIsNotNone(self.main_window())
-                self.open_box()
-                self.assertEqual(self.content(), self.expected_content())
-
-        # Tab walks cmdOK, picIcon and back; labels are skipped.
-        for name in TAB_ORDER[1:] + TAB_ORDER[:1]:
-            self.probe("keys", BOX_TITLE, VK_TAB)
-            self.assertEqual(self.focus()["focus"], BOX_IDS[name], f"Tab to {name}")
+        self.assertEqual([b["title"] for b in self.boxes()], [BOX_FULL_TITLE])
+        self.probe("close", BOX_TITLE)
+        self.assertTrue(wait_until(lambda: not self.boxes(), timeout=10), "still open")
+        self.assertIsNone(station.poll(), "the station ended with the box")
+        self.assertIsNotNone(self.main_window())
+        self.open_box()
+        self.assertEqual(self.focus(), {"focus": BOX_IDS["cmdOK"], "active": True})
 
     def test_ticks_go_on_while_the_box_is_open(self):
         self.rig.start_tracker(["--pass", "AO-7", "--advance", "request"])
@@ -251,7 +205,6 @@ class AboutBoxUnderWine(unittest.TestCase):
         time.sleep(1.5)
         self.assertIsNone(station.poll(), "the program ended with the about box still open")
         self.assertEqual(len(self.boxes()), 1)
-        self.assertEqual(self.content(), self.expected_content())
 
         self.probe("keys", BOX_TITLE, VK_ESCAPE)
         station.wait(timeout=15)
@@ -294,7 +247,7 @@ class AboutBoxUnderWine(unittest.TestCase):
 
         with self.subTest("picture, pixel for pixel, inside a sunken border"):
             picture = read_bmp(ROOT / "ui" / "frm_about_picture.bmp")
-            left, top = WIDGETS["picIcon"][2][:2]
+            left, top = PLACES["picIcon"][:2]
             shown = [[pixel(left + 2 + x, top + 2 + y) for x in range(47)] for y in range(50)]
             self.assertEqual(shown, picture)
             border = {pixel(left, top + 10), pixel(left + 1, top + 10)}
@@ -303,7 +256,7 @@ class AboutBoxUnderWine(unittest.TestCase):
         def ink(name):
             """The colours other than the face inside a label, by how often they occur, and
             the rows they occupy."""
-            left, top, right, bottom = WIDGETS[name][2]
+            left, top, right, bottom = PLACES[name]
             colours, rows = Counter(), []
             for y in range(top, bottom):
                 row = [pixel(x, y) for x in range(left, right) if pixel(x, y) != face]

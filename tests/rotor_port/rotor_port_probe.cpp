@@ -2,7 +2,7 @@
 //   rotor_port_probe configure 1 9600,n,8,1 open write "W123 045\r" close
 // Each step prints one line "<n> <step> <ms>ms: ok" or "<n> <step> <ms>ms: failed: <why>", with
 // the time the step took; the caller judges.
-// Steps: configure N SETTINGS | open | write TEXT | close | state | sleep MS
+// Steps: configure N SETTINGS | open | write TEXT | drain | close | state | sleep MS
 //        | signal FILE (creates it) | wait FILE (until it exists) | hold DEVICE | release
 // TEXT takes \r \n \t \\ \xHH and \uHHHH escapes.
 #include <windows.h>
@@ -127,6 +127,8 @@ int wmain(int argc, wchar_t** argv) {
                 return usage("write needs a text with valid escapes");
             }
             report(index, step, port.write(text));
+        } else if (step == L"drain") {
+            report(index, step, port.drain());
         } else if (step == L"close") {
             port.close();
             report(index, step, vorkel::Status::success());

@@ -120,23 +120,18 @@ class SerialRotorPortUnderWine(unittest.TestCase):
                 self.assertRegex(step["why"], outcome)
 
     # -- tests ----------------------------------------------------------------------------
-    def test_each_command_arrives_exactly_in_its_own_open_write_close(self):
-        texts = [point_command(123, 45), point_command(7, 0), point_command(303, 134), b"S\r"]
-        steps = ["configure", "1", SETTINGS]
-        for text in texts:
-            steps += command(text) + ["sleep", "50"]
-        result = self.run_probe(*steps)
-        self.assertTrue(all(step["ok"] for step in result.values()), result)
-
-        expected = b"".join(texts)
-        self.assertEqual(self.line.wait_for_bytes(len(expected)), expected)
-        self.assertEqual(expected[:9].hex(" "), "57 31 32 33 20 30 34 35 0d")
+    def test_stop_with_sending_off_is_one_open_write_and_close_leaving_the_port_free(self):
+        # As the station sends Stop with sending off: the command whole in a session of its
+        # own, on the line before the close, and the port free for other programs after it.
+        steps = self.run_probe("configure", "1", SETTINGS, "open", "write", "S\\r", "drain",
+                               "close", "state")
+        self.assertTrue(all(step["ok"] for step in steps.values()), steps)
+        self.assertEqual(steps[6]["name"], "state closed")
+        self.assertEqual(self.line.wait_for_bytes(2), b"S\r")
         self.assertTrue(self.line.wait_closed())
-        self.assertEqual(self.line.sessions(), texts)
-        decoded = [(c["event"], c.get("azimuth"), c.get("elevation"))
-                   for c in self.line.commands()]
-        self.assertEqual(decoded, [("point", 123, 45), ("point", 7, 0), ("point", 303, 134),
-                                   ("stop", None, None)])
+        self.assertEqual(self.line.sessions(), [b"S\r"])
+        self.assertEqual(self.line.holders(), [])
+        self.assertEqual([c["event"] for c in self.line.commands()], ["stop"])
 
     def test_line_settings_left_on_the_line(self):
         # A pty shows baud rate, stop bits and flow control; it always reports 8N for the rest.
@@ -151,25 +146,6 @@ class SerialRotorPortUnderWine(unittest.TestCase):
                 self.assertEqual((found["data_bits"], found["parity"]), (8, "none"))
                 self.assertFalse(found["rtscts"] or found["xonxoff"], found)
                 self.assertTrue(found["raw"], found)
-
-    def test_port_is_free_between_commands(self):
-        probe = Probe(self.rig, ["configure", "1", SETTINGS, "open", "signal", self.gate("A"),
-                                 "wait", self.gate("B"), "write", "W123 045\\r", "close",
-                                 "signal", self.gate("C"), "wait", self.gate("D"),
-                                 *command("S\\r")])
-        self.reached("A")
-        # While open, the pty has a holder: the check below can see one.
-        self.assertTrue(self.line.holders())
-        self.open_gate("B")
-        self.reached("C")
-        self.assertEqual(self.line.holders(), [])
-        # Another program uses the port between the two commands.
-        other = self.run_probe("configure", "1", SETTINGS, *command(point_command(0, 0)))
-        self.assertTrue(other[2]["ok"] and other[3]["ok"], other)
-        self.open_gate("D")
-        self.assertTrue(all(step["ok"] for step in probe.finish().values()), probe.text())
-        expected = point_command(123, 45) + point_command(0, 0) + b"S\r"
-        self.assertEqual(self.line.wait_for_bytes(len(expected)), expected)
 
     def test_ports_that_lead_nowhere_fail_at_open_and_stay_closed(self):
         plain_file = self.gates / "plain-file"

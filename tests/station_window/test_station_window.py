@@ -153,9 +153,7 @@ class WorkedExample(unittest.TestCase):
     def test_widgets_fonts_and_colours(self):
         widgets = self.rig.widgets()
         origin = client_origin(self.rig)
-        # Twips to pixels at 96 DPI: a few spot checks of the table, frames holding their widgets.
-        self.assertEqual(inside(widgets["Frame1"]["rect"], origin), (8, 56, 209, 153))
-        self.assertEqual(inside(widgets["cmd_stop"]["rect"], origin), (112, 240, 209, 289))
+        # The frames hold their widgets. (Twips to pixels: the about box's in-process tests.)
         self.assertEqual(widgets["txt_azi"]["parent"], IDS["Frame1"])
         self.assertEqual(widgets["txt_nombre"]["parent"], IDS["Frame3"])
         self.assertEqual(widgets["txt_up"]["parent"], IDS["Frame2"])
@@ -559,9 +557,6 @@ class HighDpi(unittest.TestCase):
                 r.start_station()
                 window = r.main_window()
                 self.assertEqual(window["client"], [326, 444])
-                origin = client_origin(r)
-                self.assertEqual(inside(r.widgets()["cmd_stop"]["rect"], origin),
-                                 (168, 360, 314, 434))
                 self.assertEqual(r.font("txt_azi")["height"], 27)
                 # Drawn at that size, not merely asked for: larger than the 8.25 pt beneath it.
                 self.assertLessEqual(abs(r.font("txt_azi")["em"] - 27), 1, r.font("txt_azi"))
