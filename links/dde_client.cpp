@@ -407,6 +407,7 @@ void DdeClient::waitForAnswer() {
         return conversation_.state() == DdeConversation::State::Waiting;
     };
     const DWORD start = GetTickCount();
+    bool lastLook = false;
     for (;;) {
         MSG message;
         while (waiting() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -417,8 +418,14 @@ void DdeClient::waitForAnswer() {
             step_(message);
         }
         const DWORD elapsed = GetTickCount() - start;
-        if (!waiting() || elapsed >= kAnswerTimeoutMs || partnerGone()) {
+        if (!waiting() || elapsed >= kAnswerTimeoutMs || lastLook) {
             return;
+        }
+        if (partnerGone()) {
+            // A program that answers and quits at once may be gone before its answer was
+            // taken: what it posted is in the queue already, and is looked at once more.
+            lastLook = true;
+            continue;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE,
                                   std::min<DWORD>(kAnswerTimeoutMs - elapsed, kPartnerCheckMs),

@@ -14,7 +14,7 @@ export VORKEL_DEPS_INSTALLED=1
 # Every Wine session of the run has a virtual display of its own (tools/testing/wine_session.py).
 cleanup() {
     # Every prefix of every preset the run used, whichever test made it.
-    for prefix in build/*/wineprefix*; do
+    for prefix in build/*/wineprefix* build/*/wineprefixes/*; do
         [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix wineserver -k 2>/dev/null
     done
 }

@@ -53,15 +53,21 @@ def loader_for(program):
 
 class WineSession:
     """build: the Windows build tree whose programs the session runs; its window probe serves
-    the session, and its prefix (build/wineprefix, or build/wineprefix-without-fonts) is used
-    unless another is given. display: an X display to use (the demo's, on the user's screen);
-    by default the session has a virtual screen of its own."""
+    the session. Its prefix: the one given, else the build tree's own (build/wineprefix, or
+    build/wineprefix-without-fonts), or, where VORKEL_TEST_PREFIX names one (a test's own under
+    CTest, so that tests run side by side), a copy of that made in a moment. display: an X
+    display to use (the demo's, on the user's screen); by default the session has a virtual
+    screen of its own."""
 
     def __init__(self, build=None, prefix=None, display=None, wine_fonts=True,
-                 managed_windows=False):
+                 managed_windows=False, master=None):
         self.build = Path(build).resolve() if build else None
+        fonts = "" if wine_fonts else "-without-fonts"
+        self.master = master
         if prefix is None:
-            prefix = self.build / ("wineprefix" if wine_fonts else "wineprefix-without-fonts")
+            prefix = self.build / f"wineprefix{fonts}"
+            if os.environ.get("VORKEL_TEST_PREFIX"):
+                self.master, prefix = prefix, os.environ["VORKEL_TEST_PREFIX"] + fonts
         self.prefix = Path(prefix).resolve()
         # On a screen without a window manager (ours), windows are left to Wine alone: it
         # draws their title bars, and no configure events from a manager that is not there
@@ -84,7 +90,8 @@ class WineSession:
     # -- lifetime -------------------------------------------------------------------------
     def __enter__(self):
         subprocess.run([str(TOOLS / "wine" / "ensure-prefix.sh"), str(self.prefix),
-                        "with-wine-fonts" if self.wine_fonts else "without-wine-fonts"],
+                        "with-wine-fonts" if self.wine_fonts else "without-wine-fonts",
+                        *([str(self.master)] if self.master else [])],
                        check=True, env=self.env)
         try:
             if not self.env.get("DISPLAY"):

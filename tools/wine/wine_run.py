@@ -5,8 +5,9 @@ emulator:
     wine_run.py PREFIX PROGRAM.exe [ARGS...]
 
 in a Wine session of its own (tools/testing/wine_session.py: the loader of the program's
-bitness, the prefix made on first use, a virtual display). Prints the program's output with
-Unix line ends and exits with its exit code.
+bitness, a virtual display), in a prefix of the program's own made from PREFIX (PREFIXes/NAME),
+so that programs run side by side. Prints the program's output with Unix line ends and exits
+with its exit code.
 """
 
 import sys
@@ -19,8 +20,9 @@ from wine_session import WineSession  # noqa: E402
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
-    prefix, program, *arguments = sys.argv[1:]
-    with WineSession(prefix=prefix) as wine:
+    master, program, *arguments = sys.argv[1:]
+    prefix = Path(master + "es") / Path(program).stem
+    with WineSession(prefix=prefix, master=master) as wine:
         code, out = wine.run([program, *arguments], timeout=None)
     sys.stdout.write(out)
     return code
