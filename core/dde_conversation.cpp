@@ -163,12 +163,13 @@ void DdeConversation::initiateOver(bool serverTook, Ticks now) noexcept {
 
 std::optional<std::string_view> DdeConversation::whyCannotAsk(bool partnerGone) noexcept {
     switch (state_) {
-        // Requests never overlap (the station's one way in sees to that): one under way is no
-        // reason of the conversation's own.
         case State::Ready:
+            break;
+        // One request at a time is the conversation's own rule, whoever asks: the station's
+        // entries never overlap, and a tool's requests need not go through the station.
         case State::Waiting:
         case State::Answered:
-            break;
+            return "another request is under way";
         case State::Closing:
         case State::Ended:
             return "the conversation has ended";

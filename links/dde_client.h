@@ -28,8 +28,8 @@ namespace vorkel {
 //   hidden window receives the conversation's messages there.
 // - request() waits for the answer while handling every other message of the thread (timer
 //   ticks, clicks, keys, paint) through the thread's message step, as its own loop would.
-//   Whatever handles them must not destroy the link meanwhile, nor ask again: requests never
-//   overlap. A WM_QUIT met while waiting ends the wait and is posted again.
+//   Whatever handles them must not destroy the link meanwhile; a nested request() is refused.
+//   A WM_QUIT met while waiting ends the wait and is posted again.
 // - An answer that comes after its request has timed out belongs to that request: it is taken
 //   in and thrown away, never shown as the answer to a later request. (A server answers its
 //   requests in order, so the link counts the requests still unanswered. When for 10 s every
@@ -63,8 +63,8 @@ class DdeClient final : public TrackingLink {
     // calls succeed without doing anything, after it has ended they fail. Fails when no names
     // are set, when no server of that application and topic answers, and on a Windows error.
     Status openManual() override;
-    // Fails when no conversation is open or it has ended, the tracking program has gone, the
-    // server refuses the item, no answer comes within
+    // Fails when no conversation is open or it has ended, the tracking program has gone, a
+    // request is already under way, the server refuses the item, no answer comes within
     // kAnswerTimeoutMs, the answer is no text, longer than kMaxRecordBytes or not in the ANSI
     // code page, and on a Windows error.
     Status request(std::wstring& record) override;

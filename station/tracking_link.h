@@ -24,8 +24,7 @@ class TrackingLink {
     // Asks for the item once; on an answer, record holds it, for the station to show in Label1.
     // Fails, and leaves record alone, when no conversation is open, when the tracking program
     // refuses, does not answer in time or has gone, when the answer is no record (another
-    // format, too large, not text of the code page), or with the system's error. Never called
-    // while it waits: the station's one way in sees to that.
+    // format, too large, not text of the code page), or with the system's error.
     virtual Status request(std::wstring& record) = 0;
 };
 

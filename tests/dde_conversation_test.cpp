@@ -150,6 +150,7 @@ TEST_P(MessagesInState, DoWhatTheStateAllows) {
 
 using Ack = DdeConversation::Ack;
 using ServerAnswer = DdeConversation::ServerAnswer;
+constexpr std::string_view kUnderWay = "another request is under way";
 constexpr std::string_view kEnded = "the conversation has ended";
 constexpr std::string_view kNotOpen = "no conversation open";
 
@@ -165,10 +166,10 @@ INSTANTIATE_TEST_SUITE_P(
                               true, State::Ended, false, ServerAnswer::Take},
                       InState{"Ready", State::Ready, true, std::nullopt, false, Ack::Late, true,
                               State::Ended, true, ServerAnswer::SayGoodbye},
-                      InState{"Waiting", State::Waiting, true, std::nullopt, true, Ack::Refusal,
-                              true, State::Ended, true, ServerAnswer::SayGoodbye},
-                      InState{"Answered", State::Answered, true, std::nullopt, false, Ack::Late,
-                              true, State::Ended, true, ServerAnswer::SayGoodbye},
+                      InState{"Waiting", State::Waiting, true, kUnderWay, true, Ack::Refusal, true,
+                              State::Ended, true, ServerAnswer::SayGoodbye},
+                      InState{"Answered", State::Answered, true, kUnderWay, false, Ack::Late, true,
+                              State::Ended, true, ServerAnswer::SayGoodbye},
                       // Our goodbye is out: the partner's is its answer, not to be answered again.
                       InState{"Closing", State::Closing, true, kEnded, false, Ack::Late, false,
                               State::Ended, false, ServerAnswer::SayGoodbye},

@@ -52,7 +52,15 @@ struct HookTraits {
 };
 using UniqueHook = UniqueHandle<HookTraits>;
 
-// Kernel objects whose empty value is null: processes, threads, events.
+// Views of shared memory (MapViewOfFile), for the tests' instruments.
+struct ViewTraits {
+    using Handle = void*;
+    static Handle empty() { return nullptr; }
+    static void release(Handle view) { UnmapViewOfFile(view); }
+};
+using UniqueView = UniqueHandle<ViewTraits>;
+
+// Kernel objects whose empty value is null: processes, threads, events, shared memory.
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle empty() { return nullptr; }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -17,14 +18,12 @@
 #include "ui/frm_about.h"
 #include "ui/frm_about_layout.h"
 #include "ui/window_icons.h"
+#include "win/descendants.h"
 #include "win/gdi_guards.h"
+#include "win/handles.h"
 
 namespace vorkel::testing {
 namespace {
-
-// How long an answer may wait for the asker's window: a probe that has gone away must not hold
-// the station.
-constexpr UINT kAskerWaitMs = 1000;
 
 void appendQuoted(std::string& out, const std::wstring& text) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
@@ -92,27 +91,6 @@ std::span<const ui::Widget> tableOf(HWND window) {
     GetClassNameW(window, name, 64);
     return lstrcmpW(name, ui::kAboutBoxClass) == 0 ? ui::frm_about::widgets()
                                                    : ui::form1::widgets();
-}
-
-struct Search {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK matchId(HWND child, LPARAM context) {
-    auto* search = reinterpret_cast<Search*>(context);
-    if (GetDlgCtrlID(child) == search->id) {
-        search->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Widgets inside a frame are the frame's children: every descendant is looked at.
-HWND controlOf(HWND window, int id) {
-    Search search{id, nullptr};
-    EnumChildWindows(window, matchId, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 HFONT fontOf(HWND control) {
@@ -231,7 +209,7 @@ std::string answer(HWND window, UINT message, int argument) {
     if (message == instrumentsQueryMessage("memory")) {
         return memory();
     }
-    const HWND control = controlOf(window, argument);
+    const HWND control = win::descendantWithId(window, argument);
     if (control == nullptr) {
         return Object().number(L"no widget", argument).done();
     }
@@ -250,15 +228,27 @@ bool isQuery(UINT message) {
     return false;
 }
 
-// Sent, not posted: the system copies the text for the asker while the send lasts.
-void reply(HWND window, HWND asker, const std::string& text) {
-    COPYDATASTRUCT data{};
-    data.dwData = kInstrumentsAnswer;
-    data.cbData = static_cast<DWORD>(text.size());
-    data.lpData = const_cast<char*>(text.data());
-    DWORD_PTR taken = 0;
-    SendMessageTimeoutW(asker, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
-                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kAskerWaitMs, &taken);
+// Into the asker's shared memory, then a posted notice: nothing here waits for the asker.
+// The memory is let go before the notice, so that what the asker reads of this process next
+// (its handles, its file descriptors) holds nothing of the answer.
+void reply(HWND asker, unsigned question, const std::string& text) {
+    if (text.size() > kAnswerRoom - sizeof(AnswerHeader)) {
+        return;
+    }
+    {
+        const win::UniqueKernelHandle memory(
+            OpenFileMappingW(FILE_MAP_WRITE, FALSE, answerMemoryName(asker).c_str()));
+        const win::UniqueView view(
+            memory ? MapViewOfFile(memory.get(), FILE_MAP_WRITE, 0, 0, kAnswerRoom) : nullptr);
+        if (!view) {
+            return;
+        }
+        auto* bytes = static_cast<char*>(view.get());
+        const AnswerHeader header{question, static_cast<std::uint32_t>(text.size())};
+        std::memcpy(bytes, &header, sizeof header);
+        std::memcpy(bytes + sizeof header, text.data(), text.size());
+    }
+    PostMessageW(asker, instrumentsAnsweredMessage(), question, 0);
 }
 
 }  // namespace
@@ -270,9 +260,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     if (code == HC_ACTION && removal == PM_REMOVE && message != nullptr &&
         vorkel::testing::isQuery(message->message)) {
         try {
-            vorkel::testing::reply(message->hwnd, reinterpret_cast<HWND>(message->lParam),
-                                   vorkel::testing::answer(message->hwnd, message->message,
-                                                           static_cast<int>(message->wParam)));
+            vorkel::testing::reply(
+                reinterpret_cast<HWND>(message->lParam), HIWORD(message->wParam),
+                vorkel::testing::answer(message->hwnd, message->message, LOWORD(message->wParam)));
         } catch (...) {
             // No answer: the asker's wait runs out and says so.
         }

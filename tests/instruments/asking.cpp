@@ -21,27 +21,19 @@ using win::UniqueWindow;
 
 constexpr wchar_t kReceiverClass[] = L"VorkelInstrumentsAnswer";
 
-// What the receiver took: from whom it is awaited, and the text.
+// The question awaited, and whether its answer has come.
 struct Awaited {
-    HWND from = nullptr;
-    std::string text;
+    unsigned question = 0;
     bool arrived = false;
 };
 Awaited awaited;
 
 LRESULT CALLBACK receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_COPYDATA) {
-        return DefWindowProcW(window, message, wParam, lParam);
+    if (message == instrumentsAnsweredMessage() && wParam == awaited.question) {
+        awaited.arrived = true;
+        return 0;
     }
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (data == nullptr || data->dwData != kInstrumentsAnswer ||
-        reinterpret_cast<HWND>(wParam) != awaited.from || awaited.arrived ||
-        (data->cbData != 0 && data->lpData == nullptr)) {
-        return FALSE;
-    }
-    awaited.text.assign(static_cast<const char*>(data->lpData), data->cbData);
-    awaited.arrived = true;
-    return TRUE;
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 HMODULE thisModule() {
@@ -80,6 +72,17 @@ HWND receiver() {
     return window.get();
 }
 
+// The memory the station writes its answers into, under a name taken from the receiver, kept
+// while the probe runs.
+const char* answers(HWND to) {
+    static win::UniqueKernelHandle memory(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+                                                             PAGE_READWRITE, 0, kAnswerRoom,
+                                                             answerMemoryName(to).c_str()));
+    static win::UniqueView view(
+        memory ? MapViewOfFile(memory.get(), FILE_MAP_READ, 0, 0, kAnswerRoom) : nullptr);
+    return static_cast<const char*>(view.get());
+}
+
 }  // namespace
 }  // namespace vorkel::testing
 
@@ -90,13 +93,17 @@ extern "C" __declspec(dllexport) int instrumentsAsk(HWND window, const char* que
                                                     char* answer, int capacity,
                                                     unsigned timeoutMs) {
     using namespace vorkel::testing;
+    static unsigned questions = 0;
     const UINT message = instrumentsQueryMessage(query);
     const HWND to = receiver();
-    if (message == 0 || to == nullptr || !hooked(GetWindowThreadProcessId(window, nullptr))) {
+    const char* shared = to ? answers(to) : nullptr;
+    if (message == 0 || shared == nullptr || !hooked(GetWindowThreadProcessId(window, nullptr))) {
         return -1;
     }
-    awaited = Awaited{window, {}, false};
-    if (!PostMessageW(window, message, static_cast<WPARAM>(argument),
+    questions = (questions + 1) & 0xFFFF;  // the question's number travels in a word
+    awaited = Awaited{questions, false};
+    if (!PostMessageW(window, message,
+                      MAKEWPARAM(static_cast<WORD>(argument), static_cast<WORD>(questions)),
                       reinterpret_cast<LPARAM>(to))) {
         return -2;
     }
@@ -113,12 +120,14 @@ extern "C" __declspec(dllexport) int instrumentsAsk(HWND window, const char* que
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
     }
-    if (!awaited.arrived) {
+    AnswerHeader header{};
+    std::memcpy(&header, shared, sizeof header);
+    if (!awaited.arrived || header.question != awaited.question) {
         return -2;
     }
-    if (awaited.text.size() > static_cast<std::size_t>(capacity)) {
+    if (header.length > static_cast<std::uint32_t>(capacity)) {
         return -3;
     }
-    std::memcpy(answer, awaited.text.data(), awaited.text.size());
-    return static_cast<int>(awaited.text.size());
+    std::memcpy(answer, shared + sizeof header, header.length);
+    return static_cast<int>(header.length);
 }

@@ -114,12 +114,15 @@ class Fonts(unittest.TestCase):
             self.assertNotIn("MS Sans Serif", values)
 
 
-class WorkedExample(unittest.TestCase):
-    """The tracking program serves one fixed record; the station shows it and points the rotor."""
+class OneStation(unittest.TestCase):
+    """One station for all of a class's tests, its tracking program serving TRACKER's record,
+    shown once before the first test."""
+
+    TRACKER = ["--record", WORKED_EXAMPLE]
 
     @classmethod
     def setUpClass(cls):
-        cls.rig = rig(["--record", WORKED_EXAMPLE])
+        cls.rig = rig(cls.TRACKER)
         cls.rig.__enter__()
         cls.rig.start_station()
         wait_until(lambda: cls.rig.text("txt_iele") == " 134.4", timeout=10)
@@ -127,6 +130,10 @@ class WorkedExample(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.rig.__exit__(None, None, None)
+
+
+class WorkedExample(OneStation):
+    """The tracking program serves one fixed record; the station shows it and points the rotor."""
 
     def test_window_at_start_up(self):
         window = self.rig.main_window()
@@ -264,21 +271,12 @@ class WorkedExample(unittest.TestCase):
             self.rig.probe("resize", TITLE, width, height)
 
 
-class Keyboard(unittest.TestCase):
+class Keyboard(OneStation):
     """Keys pressed at any moment, also while a tick waits for a tracking program that answers
     slowly (250 ms of every second), are taken as the window's own loop takes them; and only
     the operator switches between normal and inverted."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.rig = rig(["--record", WORKED_EXAMPLE, "--delay", "250"])
-        cls.rig.__enter__()
-        cls.rig.start_station()
-        wait_until(lambda: cls.rig.text("txt_iele") == " 134.4", timeout=10)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.rig.__exit__(None, None, None)
+    TRACKER = ["--record", WORKED_EXAMPLE, "--delay", "250"]
 
     def selected(self):
         widgets = self.rig.widgets()

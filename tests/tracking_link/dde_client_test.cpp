@@ -284,6 +284,38 @@ TEST_F(LinkTest, SurvivesRandomBytes) {
     EXPECT_TRUE(link_.conversationOpen());
 }
 
+// --- Re-entrancy -----------------------------------------------------------------------------
+
+// While a request waits it handles the thread's other messages; here a timer's tick asks for
+// another request, as the station's tick would without a guard. No message is handled between
+// setting the timer and the request's wait, so the tick comes while the request waits.
+struct Nested {
+    RecordingClient* link = nullptr;
+    std::string result;
+};
+Nested* nestedNow = nullptr;
+
+void CALLBACK askAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    const Status status = nestedNow->link->request();
+    nestedNow->result = status.ok() ? "succeeded" : status.text();
+}
+
+TEST_F(LinkTest, RefusesARequestFromInsideARequest) {
+    startAndOpen(L"--record x --delay 200");
+    Nested nested{&link_, {}};
+    nestedNow = &nested;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, askAgain);
+    ASSERT_NE(timer, 0u);
+    const Status outer = link_.request();
+    KillTimer(nullptr, timer);
+    nestedNow = nullptr;
+    EXPECT_TRUE(outer.ok()) << outer.text();
+    EXPECT_NE(nested.result.find("under way"), std::string::npos)
+        << "the request from inside: " << (nested.result.empty() ? "never made" : nested.result);
+    EXPECT_EQ(link_.records.size(), 1u);
+}
+
 TEST_F(LinkTest, NeedsNoMessageLoopBetweenRequests) {
     // Wine's DDEML servers follow each answer with a positive acknowledgement of their own;
     // taken for the next answer, it would fail every other request, and asked at once, right

@@ -14,11 +14,13 @@ import json
 import os
 import re
 import statistics
+import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
 from rotor_line import point_command
 from station_rig import ERROR_TEXT, FAILURE_TITLE, TITLE
+from wine_session import wait_until
 
 # A window that takes longer than this to handle a message counts as hung.
 ANSWER_LIMIT_MS = 1500.0
@@ -33,8 +35,9 @@ STOP = rb"S\r"
 
 @dataclass
 class Sample:
-    unix: float
+    unix: float  # when the last of what it shows was read
     window: bool  # the station's main window was there
+    began: float = 0.0  # when the first of it was read
     ping: float | None = None  # milliseconds it took to handle WM_NULL; None: no answer
     answered: bool = False  # it also answered for its title
     title: str | None = None
@@ -62,7 +65,7 @@ class Sample:
     @staticmethod
     def parse(line, names):
         raw = json.loads(line)
-        sample = Sample(unix=raw["unix"], window=raw["window"])
+        sample = Sample(unix=raw["unix"], window=raw["window"], began=raw.get("began", raw["unix"]))
         if not sample.window:
             return sample
         sample.ping = raw["ping"] if raw["ping"] >= 0 else None
@@ -112,7 +115,8 @@ class Watch:
 
 
 def between(samples, start, end):
-    return [s for s in samples if start <= s.unix < end]
+    """The samples read wholly between start and end."""
+    return [s for s in samples if start <= s.began and s.unix < end]
 
 
 # --- the tracking program's side ------------------------------------------------------------
@@ -229,8 +233,14 @@ def wineserver_pid(prefix):
 
 
 def resources(rig):
-    """What the station's process holds, seen from Windows (window probe and the station's own
-    query) and from Linux (its process and the wineserver's)."""
+    """What the station's process holds, seen from Windows (the window probe and the station's
+    instruments) and from Linux (its process and the wineserver's). Read between two ticks when
+    the tracking program answers: a reading inside a tick would count what the tick works with
+    until it ends."""
+    if rig.tracker is not None and rig.tracker.running():
+        before = len(answered(rig))
+        if wait_until(lambda: len(answered(rig)) > before, timeout=2.5):
+            time.sleep(0.25)  # the tick that asked has shown its record and sent its command
     windows = rig.resources()
     if windows is None:
         raise RuntimeError("no resource figures from the station")

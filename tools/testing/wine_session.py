@@ -134,6 +134,8 @@ class WineSession:
         if self._probe is not None:
             self._probe.kill()
             self._probe.wait()
+            self._probe.stdin.close()
+            self._probe.stdout.close()
             self._probe = None
         for proc in self._children:
             if proc.poll() is None:

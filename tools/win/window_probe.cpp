@@ -53,6 +53,7 @@
 #include <string>
 #include <vector>
 
+#include "win/descendants.h"
 #include "win/gdi_guards.h"
 #include "win/handles.h"
 #include "win/text_conversion.h"
@@ -61,6 +62,9 @@ namespace {
 
 // A window that takes longer than this to answer counts as hung.
 constexpr UINT kAnswerMilliseconds = 1500;
+// The instruments' answer to a question for a figure: what matters is the figure, not how soon
+// it comes (the window's answering is the ping's to measure).
+constexpr UINT kFigureMilliseconds = 5000;
 
 std::string json(const std::wstring& text) {
     std::string out = "\"";
@@ -207,26 +211,6 @@ BOOL CALLBACK printWidget(HWND widget, LPARAM) {
     return TRUE;
 }
 
-struct WidgetSearch {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK matchWidgetId(HWND child, LPARAM context) {
-    auto* search = reinterpret_cast<WidgetSearch*>(context);
-    if (GetDlgCtrlID(child) == search->id) {
-        search->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND widgetOf(HWND window, int id) {
-    WidgetSearch search{id, nullptr};
-    EnumChildWindows(window, matchWidgetId, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // The station's instruments, loaded once: their answer to a query, in JSON; empty when there is
 // none (no instruments, no hook, no answer in time).
 using AskInstruments = int (*)(HWND, const char*, int, char*, int, unsigned);
@@ -245,14 +229,15 @@ AskInstruments instruments() {
     return ask;
 }
 
-std::string askInstruments(HWND window, const char* query, int argument = 0) {
+std::string askInstruments(HWND window, const char* query, int argument = 0,
+                           UINT within = kFigureMilliseconds) {
     const AskInstruments ask = instruments();
     if (ask == nullptr) {
         return {};
     }
     std::string answer(1 << 16, '\0');
-    const int length = ask(window, query, argument, answer.data(), static_cast<int>(answer.size()),
-                           kAnswerMilliseconds);
+    const int length =
+        ask(window, query, argument, answer.data(), static_cast<int>(answer.size()), within);
     answer.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return answer;
 }
@@ -393,37 +378,49 @@ std::string sample(HWND window, const std::vector<int>& ids) {
         return "{\"unix\":" + std::to_string(unixSeconds()) + ",\"window\":false}";
     }
     const double answer = ping(window);
-    // Stamped when the texts are read, after the ping, which may have waited for the window.
-    char head[96];
-    std::snprintf(head, sizeof head, "{\"unix\":%.6f,\"window\":true,\"ping\":%.3f", unixSeconds(),
-                  answer);
-    std::string out = head;
+    // What it shows is read between these two times, after the ping, which may have waited for
+    // the window: "began" and "unix", when the last of it was read.
+    const double began = unixSeconds();
     std::wstring title;
     if (!askText(window, title)) {
-        return out + ",\"answered\":false}";
+        char head[128];
+        std::snprintf(head, sizeof head,
+                      "{\"unix\":%.6f,\"began\":%.6f,\"window\":true,\"ping\":%.3f,"
+                      "\"answered\":false}",
+                      unixSeconds(), began, answer);
+        return head;
     }
-    const std::string font = ids.empty() ? std::string() : askInstruments(window, "font", ids[0]);
-    std::string icon = stringOf(askInstruments(window, "icons"), "shows");
-    out += ",\"answered\":true,\"title\":" + json(title) + ",\"icon\":\"" +
-           (icon.empty() ? "unknown" : icon) + "\"" +
-           ",\"weight\":" + std::to_string(figureOf(font, "weight", 0)) + ",\"texts\":{";
+    // A sample must not wait longer than the window may take to answer.
+    const std::string font =
+        ids.empty() ? std::string() : askInstruments(window, "font", ids[0], kAnswerMilliseconds);
+    std::string icon = stringOf(askInstruments(window, "icons", 0, kAnswerMilliseconds), "shows");
+    std::string body = ",\"answered\":true,\"title\":" + json(title) + ",\"icon\":\"" +
+                       (icon.empty() ? "unknown" : icon) + "\"" +
+                       ",\"weight\":" + std::to_string(figureOf(font, "weight", 0)) +
+                       ",\"texts\":{";
     std::wstring first;
     for (std::size_t k = 0; k < ids.size(); ++k) {
         std::wstring text;
-        HWND widget = widgetOf(window, ids[k]);
+        HWND widget = vorkel::win::descendantWithId(window, ids[k]);
         if (widget == nullptr || !askText(widget, text)) {
             text = L"<no answer>";
         }
         if (k == 0) {
             first = text;
         }
-        out += (k ? ",\"" : "\"") + std::to_string(ids[k]) + "\":" + json(text);
+        body += (k ? ",\"" : "\"") + std::to_string(ids[k]) + "\":" + json(text);
     }
-    out += "}";
+    body += "}";
+    // Torn: a tick changed the first widget or the title while the sample was taken.
     std::wstring again;
-    HWND firstWidget = ids.empty() ? nullptr : widgetOf(window, ids[0]);
-    const bool torn = firstWidget != nullptr && askText(firstWidget, again) && again != first;
-    return out + ",\"torn\":" + (torn ? "true" : "false") + "}";
+    std::wstring titleAgain;
+    HWND firstWidget = ids.empty() ? nullptr : vorkel::win::descendantWithId(window, ids[0]);
+    const bool torn = (firstWidget != nullptr && askText(firstWidget, again) && again != first) ||
+                      (askText(window, titleAgain) && titleAgain != title);
+    char head[128];
+    std::snprintf(head, sizeof head, "{\"unix\":%.6f,\"began\":%.6f,\"window\":true,\"ping\":%.3f",
+                  unixSeconds(), began, answer);
+    return head + body + ",\"torn\":" + (torn ? "true" : "false") + "}";
 }
 
 // Samples every 100 ms for `seconds`, one JSON line each, flushed at once so that a test can
@@ -665,7 +662,7 @@ int run(int argc, wchar_t** argv) {
     if (argc < 4) {
         return 1;
     }
-    HWND widget = widgetOf(window, _wtoi(argv[3]));
+    HWND widget = vorkel::win::descendantWithId(window, _wtoi(argv[3]));
     if (!widget) {
         std::printf("no widget %ls\n", argv[3]);
         return 2;
