@@ -53,6 +53,7 @@ PY
 }
 
 for preset in native sanitize windows windows32; do
+    began=$SECONDS
     echo "=== $preset: configure and build"
     if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset"; then
         echo "=== $preset: build failed"
@@ -69,6 +70,7 @@ for preset in native sanitize windows windows32; do
         continue
     fi
     rm -f "$report"
+    echo "=== $preset: built and tested in $((SECONDS - began)) s"
     passed=$((passed + $(grep -c '^passed ' <<<"$results")))
     failed=$((failed + $(grep -c '^failed ' <<<"$results")))
     skips=$(grep '^skipped ' <<<"$results" || true)
